@@ -1,0 +1,21 @@
+// The engine's case reader: OBINIT, OBPINI, OBSERV, OBPEND, MSCOPY, QLMISS
+// and QDINT (declared in host/tavixwlib.h) over the working dataset, with
+// split groups found where the split variables' values change from one case
+// to the next. Also what the output builder needs to title a split group.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace engine {
+
+// For each split variable in split order, its dictionary index and the value
+// of the current group as shown to the user: a number in its shortest
+// round-trip form (1, 2.5), the value label when it has one, a string
+// without trailing blanks, "(missing)" for the system-missing value. Empty
+// when there are no split variables or no case has been read yet.
+std::vector<std::pair<std::int64_t, std::string>> currentGroupSplitValues();
+
+}  // namespace engine

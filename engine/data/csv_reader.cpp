@@ -1,0 +1,236 @@
+#include "engine/data/csv_reader.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/dataset.h"
+
+namespace engine::data {
+
+namespace {
+
+constexpr std::size_t kPieceBytes = 64 * 1024;
+
+class FileSource : public ByteSource {
+ public:
+  FileSource(std::FILE* file, std::string name) : file_(file), name_(std::move(name)) {}
+  ~FileSource() override { std::fclose(file_); }
+  std::size_t read(std::span<char> buffer) override {
+    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file_);
+    if (n == 0 && std::ferror(file_)) {
+      throw DataError("Cannot read " + name_ + ": " + std::strerror(errno) + ".");
+    }
+    return n;
+  }
+
+ private:
+  std::FILE* file_;
+  std::string name_;
+};
+
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(std::shared_ptr<const std::string> text) : text_(std::move(text)) {}
+  std::size_t read(std::span<char> buffer) override {
+    const std::size_t n = std::min(buffer.size(), text_->size() - position_);
+    std::memcpy(buffer.data(), text_->data() + position_, n);
+    position_ += n;
+    return n;
+  }
+
+ private:
+  std::shared_ptr<const std::string> text_;
+  std::size_t position_ = 0;
+};
+
+extern "C" void fieldCallback(void* text, std::size_t length, void* reader) {
+  static_cast<CsvRecordReader*>(reader)->onField(static_cast<const char*>(text), length);
+}
+
+extern "C" void recordCallback(int, void* reader) {
+  static_cast<CsvRecordReader*>(reader)->onRecordEnd();
+}
+
+bool isBlankPiece(std::span<const char> piece) {
+  for (char c : piece) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<ByteSource> openFileSource(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    throw DataError(path.string() + " is a folder, not a CSV file.");
+  }
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    throw DataError("Cannot open " + path.string() + ": " + std::strerror(errno) + ".");
+  }
+  return std::make_unique<FileSource>(file, path.string());
+}
+
+std::unique_ptr<ByteSource> openMemorySource(std::shared_ptr<const std::string> text) {
+  return std::make_unique<MemorySource>(std::move(text));
+}
+
+CsvRecordReader::CsvRecordReader(std::unique_ptr<ByteSource> source, std::string sourceName)
+    : source_(std::move(source)), sourceName_(std::move(sourceName)), buffer_(kPieceBytes) {
+  // Strict: a stray quote is an error rather than a silently different value.
+  if (csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI) != 0) {
+    throw DataError("Out of memory starting the CSV parser.");
+  }
+}
+
+CsvRecordReader::~CsvRecordReader() { csv_free(&parser_); }
+
+bool CsvRecordReader::next(CsvRecord& record) {
+  while (ready_.empty()) {
+    if (!feedNextPiece()) return false;
+  }
+  record = std::move(ready_.front());
+  ready_.pop_front();
+  return true;
+}
+
+void CsvRecordReader::fail(std::int64_t line, const std::string& message) const {
+  throw DataError(sourceName_ + ", line " + std::to_string(line) + ": " + message + ".");
+}
+
+// The first bytes tell a byte-order mark (skipped) from text in an encoding
+// we do not read.
+void CsvRecordReader::checkStart() {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_.data());
+  if (bufferUsed_ >= 2 &&
+      ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+    fail(1, "the file is UTF-16 text; save it as UTF-8");
+  }
+  if (bufferUsed_ >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+    bufferStart_ = 3;
+  }
+}
+
+// Hands the parser the input up to and including the next line break, so
+// that the line number is known whenever a callback runs.
+bool CsvRecordReader::feedNextPiece() {
+  if (finished_) return false;
+  if (bufferStart_ == bufferUsed_) {
+    bufferUsed_ = source_->read(buffer_);
+    bufferStart_ = 0;
+    if (atStart_) {
+      atStart_ = false;
+      checkStart();
+    }
+    if (bufferUsed_ == 0) {
+      finished_ = true;
+      const int status = csv_fini(&parser_, fieldCallback, recordCallback, this);
+      if (!callbackError_.empty()) fail(completedLines_ + 1, callbackError_);
+      if (status != 0) {
+        fail(recordStartLine_, "a quoted field of the record starting here is never closed");
+      }
+      return true;
+    }
+  }
+  const char* begin = buffer_.data() + bufferStart_;
+  const char* end = buffer_.data() + bufferUsed_;
+  const auto* lineBreak = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
+  const char* pieceEnd = lineBreak != nullptr ? lineBreak + 1 : end;
+  parsePiece({begin, pieceEnd});
+  bufferStart_ += static_cast<std::size_t>(pieceEnd - begin);
+  if (lineBreak != nullptr) ++completedLines_;
+  return true;
+}
+
+void CsvRecordReader::parsePiece(std::span<const char> piece) {
+  const std::int64_t line = completedLines_ + 1;
+  if (std::memchr(piece.data(), '\0', piece.size()) != nullptr) {
+    fail(line, "the file holds a NUL byte, so it is not UTF-8 text (UTF-16 or binary data?)");
+  }
+  if (recordStartPending_ && !isBlankPiece(piece)) {
+    recordStartLine_ = line;
+    recordStartPending_ = false;
+  }
+  const std::size_t parsed =
+      csv_parse(&parser_, piece.data(), piece.size(), fieldCallback, recordCallback, this);
+  if (!callbackError_.empty()) fail(line, callbackError_);
+  if (parsed < piece.size()) {
+    if (csv_error(&parser_) == CSV_EPARSE) {
+      fail(line, "bad quoting: a quote inside an unquoted field, or text after a closing quote");
+    }
+    fail(line, std::string("cannot parse: ") + csv_strerror(csv_error(&parser_)));
+  }
+  if (parser_.entry_pos > kMaxFieldBytes) {
+    fail(recordStartLine_, "a field is longer than " + std::to_string(kMaxFieldBytes) + " bytes");
+  }
+}
+
+void CsvRecordReader::onField(const char* text, std::size_t length) {
+  if (!callbackError_.empty()) return;  // libcsv goes on to the end of the piece
+  const std::string_view field(text == nullptr ? "" : text, text == nullptr ? 0 : length);
+  if (field.size() > kMaxFieldBytes) {
+    callbackError_ = "a field is longer than " + std::to_string(kMaxFieldBytes) + " bytes";
+    return;
+  }
+  if (!isValidUtf8(field)) {
+    callbackError_ = "the text is not valid UTF-8 (save the file with UTF-8 encoding)";
+    return;
+  }
+  ++fieldCount_;
+  if (fieldLimit_ == 0 || fields_.size() < fieldLimit_) fields_.emplace_back(field);
+}
+
+void CsvRecordReader::onRecordEnd() {
+  if (!callbackError_.empty()) return;
+  CsvRecord record;
+  record.fields = std::move(fields_);
+  record.fieldCount = fieldCount_;
+  record.line = recordStartLine_;
+  ready_.push_back(std::move(record));
+  fields_.clear();
+  fieldCount_ = 0;
+  recordStartPending_ = true;
+}
+
+bool isValidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    // The lead byte says how many continuation bytes follow and the smallest
+    // code point that needs that many (anything below is an overlong form).
+    std::size_t extra = 0;
+    char32_t lowest = 0;
+    char32_t code = 0;
+    if ((lead & 0xE0) == 0xC0) {
+      extra = 1;
+      lowest = 0x80;
+      code = lead & 0x1Fu;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2;
+      lowest = 0x800;
+      code = lead & 0x0Fu;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3;
+      lowest = 0x10000;
+      code = lead & 0x07u;
+    } else {
+      return false;
+    }
+    if (i + extra >= text.size()) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3Fu);
+    }
+    if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+}  // namespace engine::data

@@ -1,0 +1,89 @@
+// Streaming CSV records out of a file or an in-memory text. The reader holds
+// one piece of input and the records completed from it, never the whole file,
+// so that files far larger than memory can be read pass after pass.
+#pragma once
+
+#include <csv.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace engine::data {
+
+// Bytes to parse, read piece by piece.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Fills the front of the buffer; returns the bytes read, 0 at the end.
+  virtual std::size_t read(std::span<char> buffer) = 0;
+};
+
+// Throws DataError when the file cannot be opened.
+std::unique_ptr<ByteSource> openFileSource(const std::filesystem::path& path);
+std::unique_ptr<ByteSource> openMemorySource(std::shared_ptr<const std::string> text);
+
+// A field longer than this is refused rather than buffered: string variables
+// are no wider, and it keeps a file without line breaks from filling memory.
+inline constexpr std::size_t kMaxFieldBytes = 32767;
+
+struct CsvRecord {
+  std::vector<std::string> fields;  // at most the field limit (see below)
+  std::size_t fieldCount = 0;       // fields the record had, kept or not
+  std::int64_t line = 0;            // line of the source on which the record starts
+};
+
+// Reads records in order. Blank lines are skipped; blanks around unquoted
+// fields are dropped; a UTF-8 byte-order mark is skipped. Every problem throws
+// DataError with "<source name> line N: ..." in the message.
+class CsvRecordReader {
+ public:
+  CsvRecordReader(std::unique_ptr<ByteSource> source, std::string sourceName);
+  ~CsvRecordReader();
+  CsvRecordReader(const CsvRecordReader&) = delete;
+  CsvRecordReader& operator=(const CsvRecordReader&) = delete;
+
+  // The next record, or false at the end of the input.
+  bool next(CsvRecord& record);
+  // Fields past this many are counted but not kept, so that a ragged line of
+  // a million commas costs no memory. 0: no limit.
+  void setFieldLimit(std::size_t limit) { fieldLimit_ = limit; }
+  const std::string& sourceName() const { return sourceName_; }
+
+  // libcsv callbacks; public only so that the C callbacks can reach them.
+  void onField(const char* text, std::size_t length);
+  void onRecordEnd();
+
+ private:
+  bool feedNextPiece();  // false once the input is used up
+  void parsePiece(std::span<const char> piece);
+  void checkStart();
+  [[noreturn]] void fail(std::int64_t line, const std::string& message) const;
+
+  std::unique_ptr<ByteSource> source_;
+  std::string sourceName_;
+  csv_parser parser_{};
+  std::vector<char> buffer_;
+  std::size_t bufferUsed_ = 0;   // bytes of buffer_ holding input
+  std::size_t bufferStart_ = 0;  // first byte not yet given to the parser
+  bool atStart_ = true;
+  bool finished_ = false;
+  std::int64_t completedLines_ = 0;
+  std::int64_t recordStartLine_ = 1;
+  bool recordStartPending_ = true;  // the next non-blank piece starts a record
+  std::size_t fieldLimit_ = 0;
+  std::size_t fieldCount_ = 0;
+  std::vector<std::string> fields_;  // fields of the record being parsed
+  std::deque<CsvRecord> ready_;      // completed records not yet handed out
+  std::string callbackError_;        // set by a callback; thrown after parsing
+};
+
+// Does the text hold well-formed UTF-8 (no overlong forms, no surrogates)?
+bool isValidUtf8(std::string_view text);
+
+}  // namespace engine::data

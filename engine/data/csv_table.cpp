@@ -1,0 +1,160 @@
+#include "engine/data/csv_table.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include <fmt/format.h>
+
+#include "engine/data/number_text.h"
+
+namespace engine::data {
+
+namespace {
+
+std::string lowerCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return result;
+}
+
+bool isBlank(std::string_view text) {
+  return text.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+bool isNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+
+bool isNameRest(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '@' ||
+         c == '#';
+}
+
+[[noreturn]] void failAt(const std::string& source, std::int64_t line, const std::string& text) {
+  throw DataError(source + ", line " + std::to_string(line) + ": " + text + ".");
+}
+
+std::string fieldCountMessage(const CsvRecord& record, std::size_t columns) {
+  return "the row has " + countOf(static_cast<std::int64_t>(record.fieldCount), "field", "fields") +
+         " but the header has " + std::to_string(columns);
+}
+
+}  // namespace
+
+bool ColumnReading::isMissingText(std::string_view text) const {
+  return std::find(missingTexts.begin(), missingTexts.end(), text) != missingTexts.end();
+}
+
+bool isValidVariableName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxNameLength || !isNameStart(name[0])) return false;
+  return std::all_of(name.begin() + 1, name.end(), isNameRest);
+}
+
+Format defaultFormat(int width) {
+  if (width > 0) return Format{1, std::min(width, 255), 0};
+  return Format{5, 8, 2};
+}
+
+std::vector<std::string> readHeader(CsvRecordReader& reader) {
+  CsvRecord header;
+  if (!reader.next(header)) {
+    throw DataError(reader.sourceName() + " is empty: it needs a header row of variable names.");
+  }
+  std::vector<std::string> lowered;
+  for (std::size_t k = 0; k < header.fields.size(); ++k) {
+    const std::string& name = header.fields[k];
+    const std::string column = "column " + std::to_string(k + 1);
+    if (name.empty())
+      failAt(reader.sourceName(), header.line, column + " of the header has no name");
+    if (!isValidVariableName(name)) {
+      failAt(reader.sourceName(), header.line,
+             column + " is named \"" + name +
+                 "\", which is not a valid variable name (a letter or _ first, then letters, "
+                 "digits, _ $ @ #; at most 64 characters)");
+    }
+    std::string low = lowerCase(name);
+    const auto same = std::find(lowered.begin(), lowered.end(), low);
+    if (same != lowered.end()) {
+      const auto first = static_cast<std::size_t>(same - lowered.begin());
+      failAt(reader.sourceName(), header.line,
+             column + " is named \"" + name + "\" like column " + std::to_string(first + 1) +
+                 " (\"" + header.fields[first] + "\"); names must differ in more than case");
+    }
+    lowered.push_back(std::move(low));
+  }
+  return std::move(header.fields);
+}
+
+std::vector<ColumnScan> scanColumns(CsvRecordReader& reader, const Layout& layout,
+                                    std::int64_t& recordCount) {
+  std::vector<ColumnScan> scans(layout.size());
+  reader.setFieldLimit(layout.size());
+  recordCount = 0;
+  CsvRecord record;
+  while (reader.next(record)) {
+    if (record.fieldCount != layout.size()) {
+      failAt(reader.sourceName(), record.line, fieldCountMessage(record, layout.size()));
+    }
+    for (std::size_t k = 0; k < layout.size(); ++k) {
+      const std::string& field = record.fields[k];
+      if (layout[k].isMissingText(field)) continue;
+      ColumnScan& scan = scans[k];
+      scan.longest = std::max(scan.longest, field.size());
+      if (scan.numeric && !isBlank(field) && !parseNumber(field)) {
+        scan.numeric = false;
+        scan.textLine = record.line;
+        scan.text = field;
+      }
+    }
+    ++recordCount;
+  }
+  return scans;
+}
+
+Dictionary inferDictionary(const Layout& layout, const std::vector<ColumnScan>& scans) {
+  Dictionary dictionary;
+  for (std::size_t k = 0; k < layout.size(); ++k) {
+    Variable v;
+    v.name = layout[k].name;
+    if (!scans[k].numeric) v.width = static_cast<int>(std::max<std::size_t>(scans[k].longest, 1));
+    v.print = v.write = defaultFormat(v.width);
+    dictionary.add(std::move(v));
+  }
+  return dictionary;
+}
+
+void recordToCase(const CsvRecord& record, const Layout& layout, const std::string& sourceName,
+                  Case& out) {
+  const std::string changed = " (the data changed since they were loaded)";
+  if (record.fieldCount != layout.size()) {
+    failAt(sourceName, record.line, fieldCountMessage(record, layout.size()) + changed);
+  }
+  out.values.resize(layout.size());
+  out.strings.resize(layout.size());
+  for (std::size_t k = 0; k < layout.size(); ++k) {
+    const ColumnReading& column = layout[k];
+    std::string_view field = record.fields[k];
+    if (column.isMissingText(field)) field = {};
+    if (column.width == 0) {
+      out.strings[k].clear();
+      if (isBlank(field)) {
+        out.values[k] = kSystemMissing;
+      } else if (const auto number = parseNumber(field)) {
+        out.values[k] = *number;
+      } else {
+        failAt(sourceName, record.line,
+               fmt::format("\"{}\" in numeric column {}", field, column.name) + " is not a number" +
+                   changed);
+      }
+    } else {
+      if (field.size() > static_cast<std::size_t>(column.width)) {
+        failAt(sourceName, record.line,
+               "the value of " + column.name + " is longer than its width " +
+                   std::to_string(column.width) + changed);
+      }
+      out.values[k] = 0.0;
+      out.strings[k].assign(field);
+      out.strings[k].resize(static_cast<std::size_t>(column.width), ' ');
+    }
+  }
+}
+
+}  // namespace engine::data

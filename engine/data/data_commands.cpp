@@ -1,0 +1,247 @@
+#include "engine/data/data_commands.h"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "engine/commands.h"
+#include "engine/data/csv_dataset.h"
+#include "engine/data/csv_export.h"
+#include "engine/data/number_text.h"
+#include "engine/data/schema.h"
+#include "engine/data/variable_list.h"
+#include "engine/session.h"
+
+namespace engine {
+
+namespace {
+
+using data::parseVariableList;
+
+constexpr std::size_t kMaxSplitVariables = 8;
+
+Dictionary& requireData(Session& session, const Args& args) {
+  if (!session.dataset) {
+    args.fail("There are no working data yet: LOAD a CSV file or give INLINE data first.");
+  }
+  return session.dataset->dictionary;
+}
+
+// New working data drop the settings that named the old data's variables.
+void replaceWorkingData(Session& session, std::shared_ptr<data::CsvDataset> dataset) {
+  session.message(1, "The working data are now " +
+                         data::countOf(dataset->caseCount(), "case", "cases") + " of " +
+                         data::countOf(static_cast<std::int64_t>(dataset->dictionary.size()),
+                                       "variable", "variables") +
+                         " from " + dataset->source() + ".");
+  session.dataset = std::move(dataset);
+  session.split = SplitSettings{};
+  session.weightVariable = 0;
+}
+
+bool atSpecEnd(const Args& args) { return args.atEnd() || args.nextIsDelim(kDelimSlash); }
+
+// After one "spec" of a command: the end, or "/" and another spec.
+bool anotherSpec(Args& args) {
+  if (args.atEnd()) return false;
+  args.expectDelim(kDelimSlash, "\"/\" or the end of the command");
+  return true;
+}
+
+void loadFile(Session& session, Args& args) {
+  if (args.atEnd() || args.peek().cls != kTokenString) {
+    args.fail("Give the file name in quotes, as in LOAD \"cars.csv\".");
+  }
+  const std::string path = args.expectString();
+  args.expectEnd();
+  std::shared_ptr<data::CsvDataset> dataset;
+  try {
+    dataset = std::make_shared<data::FileDataset>(path);
+  } catch (const DataError& e) {
+    args.fail(e.what());
+  }
+  replaceWorkingData(session, std::move(dataset));
+}
+
+void loadInline(Session& session, Args& args) {
+  args.expectEnd();
+  std::shared_ptr<data::CsvDataset> dataset;
+  try {
+    dataset = std::make_shared<data::InlineDataset>(args.command().inlineLines);
+  } catch (const DataError& e) {
+    args.fail(e.what());
+  }
+  replaceWorkingData(session, std::move(dataset));
+}
+
+double rangeEnd(Args& args, std::string_view infinityWord, double infinity) {
+  if (args.nextIsWord(infinityWord)) {
+    args.next();
+    return infinity;
+  }
+  if (args.atEnd() || args.peek().cls != kTokenNumber) {
+    args.fail("RANGE needs two numbers (or LOWEST, HIGHEST), as in RANGE 0 5.");
+  }
+  return args.expectNumber();
+}
+
+MissingValues parseNumericMissing(Args& args) {
+  MissingValues result;
+  while (!atSpecEnd(args)) {
+    if (args.nextIsWord("RANGE")) {
+      args.next();
+      if (result.range) args.fail("A variable has at most one RANGE of missing values.");
+      const double low = rangeEnd(args, "LOWEST", -std::numeric_limits<double>::max());
+      const double high = rangeEnd(args, "HIGHEST", std::numeric_limits<double>::max());
+      if (low > high) args.fail("RANGE needs the low end first.");
+      result.range = std::pair{low, high};
+    } else if (args.peek().cls == kTokenNumber) {
+      result.values.push_back(args.expectNumber());
+    } else {
+      args.fail("Numeric variables take numbers and RANGE low high as missing values, not \"" +
+                args.peek().text + "\".");
+    }
+  }
+  return result;
+}
+
+MissingValues parseStringMissing(Args& args, int narrowestWidth) {
+  MissingValues result;
+  while (!atSpecEnd(args)) {
+    if (args.peek().cls != kTokenString) {
+      args.fail("String variables take quoted values as missing values, not \"" + args.peek().text +
+                "\".");
+    }
+    std::string value = args.expectString();
+    if (value.size() > static_cast<std::size_t>(narrowestWidth)) {
+      args.fail("The missing value \"" + value + "\" is wider than the variable (" +
+                std::to_string(narrowestWidth) + ").");
+    }
+    result.strings.push_back(std::move(value));
+  }
+  return result;
+}
+
+// The values after "=" for the listed variables, which must all be numeric
+// or all be strings.
+MissingValues parseMissingValues(Args& args, const Dictionary& dictionary,
+                                 const std::vector<std::int64_t>& list) {
+  int narrowest = 0;
+  std::size_t strings = 0;
+  for (std::int64_t index : list) {
+    const Variable& v = dictionary.at(index);
+    if (!v.isString()) continue;
+    ++strings;
+    narrowest = strings == 1 ? v.width : std::min(narrowest, v.width);
+  }
+  if (strings != 0 && strings != list.size()) {
+    args.fail("List numeric and string variables in separate parts, divided by \"/\".");
+  }
+  if (args.nextIsWord("NONE")) {
+    args.next();
+    if (!atSpecEnd(args)) args.fail("NONE stands alone: it clears the missing values.");
+    return {};
+  }
+  if (atSpecEnd(args)) args.fail("Give the missing values after \"=\", or NONE to clear them.");
+  return strings != 0 ? parseStringMissing(args, narrowest) : parseNumericMissing(args);
+}
+
+void declareMissing(Session& session, Args& args) {
+  if (!args.nextIsWord("MISSING")) args.fail("Expected DECLARE MISSING.");
+  args.next();
+  Dictionary& dictionary = requireData(session, args);
+  std::vector<std::pair<std::int64_t, MissingValues>> changes;
+  do {
+    const auto list = parseVariableList(args, dictionary);
+    args.expectDelim(kDelimEquals, "\"=\" after the variable list");
+    const MissingValues values = parseMissingValues(args, dictionary, list);
+    for (std::int64_t index : list) changes.emplace_back(index, values);
+  } while (anotherSpec(args));
+  for (auto& [index, values] : changes) dictionary.at(index).missing = std::move(values);
+}
+
+void label(Session& session, Args& args) {
+  Dictionary& dictionary = requireData(session, args);
+  std::vector<std::pair<std::int64_t, std::string>> changes;
+  do {
+    const std::string name = args.expectName();
+    const std::int64_t index = dictionary.find(name);
+    if (index == 0) args.fail("There is no variable named " + name + ".");
+    args.expectDelim(kDelimEquals, "\"=\" after the variable name");
+    changes.emplace_back(index, args.expectString());
+  } while (anotherSpec(args));
+  for (auto& [index, text] : changes) dictionary.at(index).label = std::move(text);
+}
+
+void group(Session& session, Args& args) {
+  if (args.nextIsWord("OFF")) {
+    args.next();
+    args.expectEnd();
+    session.split = SplitSettings{};
+    return;
+  }
+  if (!args.nextIsWord("BY")) args.fail("Expected GROUP BY variables or GROUP OFF.");
+  args.next();
+  const Dictionary& dictionary = requireData(session, args);
+  SplitSettings split;
+  split.variables = parseVariableList(args, dictionary, {"LAYERED"});
+  if (args.nextIsWord("LAYERED")) {
+    args.next();
+    split.layered = true;
+  }
+  args.expectEnd();
+  if (split.variables.size() > kMaxSplitVariables) {
+    args.fail("At most 8 variables can define the groups.");
+  }
+  session.split = std::move(split);
+}
+
+void caseWeight(Session& session, Args& args) {
+  if (!args.nextIsWord("WEIGHT")) args.fail("Expected CASE WEIGHT variable or CASE WEIGHT OFF.");
+  args.next();
+  if (args.nextIsWord("OFF")) {
+    args.next();
+    args.expectEnd();
+    session.weightVariable = 0;
+    return;
+  }
+  const Dictionary& dictionary = requireData(session, args);
+  const std::string name = args.expectName();
+  args.expectEnd();
+  const std::int64_t index = dictionary.find(name);
+  if (index == 0) args.fail("There is no variable named " + name + ".");
+  if (dictionary.at(index).isString()) args.fail("The weight variable must be numeric.");
+  session.weightVariable = index;
+}
+
+void exportData(Session& session, Args& args) {
+  if (args.atEnd() || args.peek().cls != kTokenString) {
+    args.fail("Give the file name in quotes, as in EXPORT \"result.csv\".");
+  }
+  const std::string path = args.expectString();
+  args.expectEnd();
+  requireData(session, args);
+  std::int64_t count = 0;
+  try {
+    count = data::exportDataset(*session.dataset, path);
+  } catch (const DataError& e) {
+    args.fail(e.what());
+  }
+  session.message(1, "Wrote " + data::countOf(count, "case", "cases") + " to " + path + " and " +
+                         data::sidecarPath(path).string() + ".");
+}
+
+}  // namespace
+
+void registerDataCommands() {
+  registerCommand("LOAD", 4, loadFile);
+  registerCommand("INLINE", 6, loadInline);
+  registerCommand("DECLARE", 7, declareMissing);
+  registerCommand("LABEL", 5, label);
+  registerCommand("GROUP", 5, group);
+  registerCommand("CASE", 4, caseWeight);
+  registerCommand("EXPORT", 6, exportData);
+}
+
+}  // namespace engine

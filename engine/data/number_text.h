@@ -1,0 +1,23 @@
+// Numbers as text in data files and messages: the one parser and the one
+// formatter, so that a value written by EXPORT reads back bit for bit.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace engine::data {
+
+// The finite number the whole text spells (blanks around it allowed, a leading
+// '+' allowed), or nothing. "inf", "nan", hexadecimal and partial matches such
+// as "12abc" are not numbers.
+std::optional<double> parseNumber(std::string_view text);
+
+// The shortest text that reads back as exactly this value: 1, 2.5, 1e+300.
+std::string formatNumber(double value);
+
+// "1 case", "3 cases": a count with its noun for messages.
+std::string countOf(std::int64_t count, std::string_view singular, std::string_view plural);
+
+}  // namespace engine::data

@@ -1,0 +1,252 @@
+// Dictionary services of the host interface: variable lists, lookups by name
+// and index, variable labels, and the split of a name into root and number.
+// They act on the dictionary that HostDictionaryState::selected names.
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "engine/session.h"
+#include "host/tavixwlib.h"
+
+namespace {
+
+using engine::Dictionary;
+using engine::Session;
+
+std::string_view trimmed(std::string_view text) { return text.substr(0, ICHWDC(text)); }
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+std::string_view currentTokenText() {
+  const HostToken& t = Session::current().token;
+  if (isTrue(t.endOfCommand)) return {};
+  return trimmed(std::string_view(t.text, static_cast<std::size_t>(t.length)));
+}
+
+bool currentTokenIsName() {
+  const HostToken& t = Session::current().token;
+  return !isTrue(t.endOfCommand) && t.tokenClass == kTokenName;
+}
+
+// The problem that ends a variable list; the message says what was wrong.
+struct ListError {
+  std::string message;
+};
+
+// Reads a variable list token by token from a scanner stack. The meaning of
+// PRVRLT's four small integers is kept here (see docs/command-language.md).
+class VariableListReader {
+ public:
+  VariableListReader(Word stack, Word stringsAllowed, Word allowAll, Word endDelimiter,
+                     Word repeatsCountOnce, std::span<Word> indices)
+      : stack_(stack),
+        numericOnly_(stringsAllowed != 1),
+        allowAll_(allowAll == 1),
+        endDelimiter_(endDelimiter),
+        repeatsCountOnce_(repeatsCountOnce == 1),
+        dictionary_(Session::current().selectedDictionary()),
+        indices_(indices),
+        listed_(dictionary_.size() + 1, false) {}
+
+  // Fills the indices and returns their count; throws ListError.
+  Word read() {
+    if (atListEnd()) throw ListError{"A variable list is expected here."};
+    while (!atListEnd()) readItem();
+    return count_;
+  }
+
+  bool atListEnd() const {
+    const HostToken& t = Session::current().token;
+    return isTrue(t.endOfCommand) ||
+           (t.tokenClass == kTokenDelimiter && t.delimiter == endDelimiter_);
+  }
+  void skipToListEnd() {
+    while (!atListEnd()) SSNXT1(stack_);
+  }
+
+ private:
+  void readItem() {
+    if (!currentTokenIsName()) {
+      throw ListError{"The variable list contains '" + std::string(currentTokenText()) +
+                      "'; a list takes variable names, TO and ALL only."};
+    }
+    const std::string name(currentTokenText());
+    if (allowAll_ && equalNoCase(name, "ALL")) {
+      for (std::size_t k = 1; k <= dictionary_.size(); ++k) add(static_cast<Word>(k));
+      SSNXT1(stack_);
+      return;
+    }
+    if (equalNoCase(name, "TO")) throw ListError{"TO must stand between two variable names."};
+    const Word first = lookUp(name);
+    SSNXT1(stack_);
+    if (!currentTokenIsName() || !equalNoCase(currentTokenText(), "TO")) {
+      add(first);
+      return;
+    }
+    SSNXT1(stack_);
+    if (!currentTokenIsName()) throw ListError{"TO must be followed by a variable name."};
+    const std::string lastName(currentTokenText());
+    const Word last = lookUp(lastName);
+    if (last < first) {
+      throw ListError{"The range " + name + " TO " + lastName + " is reversed: " + lastName +
+                      " comes before " + name + " in the data."};
+    }
+    for (Word k = first; k <= last; ++k) add(k);
+    SSNXT1(stack_);
+  }
+
+  Word lookUp(const std::string& name) const {
+    const Word index = dictionary_.find(name);
+    if (index == 0) throw ListError{"There is no variable named " + name + "."};
+    return index;
+  }
+
+  void add(Word index) {
+    const engine::Variable& v = dictionary_.at(index);
+    if (numericOnly_ && v.isString()) {
+      throw ListError{"The variable " + v.name +
+                      " is a string variable; the list takes numeric variables only."};
+    }
+    if (listed_[static_cast<std::size_t>(index)] && repeatsCountOnce_) return;
+    if (count_ >= static_cast<Word>(indices_.size())) {
+      throw ListError{"The variable list names more than " + std::to_string(indices_.size()) +
+                      " variables."};
+    }
+    listed_[static_cast<std::size_t>(index)] = true;
+    indices_[static_cast<std::size_t>(count_++)] = index;
+  }
+
+  Word stack_;
+  bool numericOnly_;
+  bool allowAll_;
+  Word endDelimiter_;
+  bool repeatsCountOnce_;
+  const Dictionary& dictionary_;
+  std::span<Word> indices_;
+  std::vector<bool> listed_;
+  Word count_ = 0;
+};
+
+const engine::Variable* currentEntryVariable() {
+  Session& s = Session::current();
+  const Dictionary& d = s.selectedDictionary();
+  const Word index = s.entry.index;
+  if (index < 1 || index > static_cast<Word>(d.size())) return nullptr;
+  return &d.at(index);
+}
+
+}  // namespace
+
+// stringsAllowed: 0 takes numeric variables only (a string variable is an
+// error), 1 variables of both kinds; allowAll: 1 makes ALL stand for every
+// variable; endDelimiter: the delimiter code that ends the list besides the
+// end of the command (11: '/'); repeatsCountOnce: 1 keeps a variable named
+// twice at its first place only (0 lists it each time).
+void PRVRLT(ProxWorkspace& /*ws*/, Word stack, Word stringsAllowed, Word allowAll,
+            Word endDelimiter, Word repeatsCountOnce, std::span<Word> indices, Word& count,
+            Logical& errorFlag) {
+  VariableListReader reader(stack, stringsAllowed, allowAll, endDelimiter, repeatsCountOnce,
+                            indices);
+  try {
+    count = reader.read();
+  } catch (const ListError& e) {
+    count = 0;
+    errorFlag = kTrue;
+    Session::current().message(3, e.message);
+    reader.skipToListEnd();
+  }
+}
+
+Word DICSCH(std::string_view name) { return Session::current().selectedDictionary().find(name); }
+
+void DICGET(Word index) {
+  Session& s = Session::current();
+  const Dictionary& d = s.selectedDictionary();
+  HostDictEntry& e = s.entry;
+  e = HostDictEntry{};
+  if (index < 1 || index > static_cast<Word>(d.size())) return;
+  const engine::Variable& v = d.at(index);
+  e.index = index;
+  std::fill(std::begin(e.name), std::end(e.name), ' ');
+  const std::size_t n = std::min(v.name.size(), sizeof e.name);
+  std::copy_n(v.name.begin(), n, e.name);
+  e.nameLength = static_cast<Word>(n);
+  e.width = v.width;
+  e.hasUserMissing = logical(!v.missing.empty());
+  e.labelCount = v.label.empty() ? 0 : 1;
+  e.printFormat = v.print.encode();
+  e.writeFormat = v.write.encode();
+  e.attribute = v.attribute;
+}
+
+bool VLBGDE() {
+  const engine::Variable* v = currentEntryVariable();
+  return v != nullptr && !v->label.empty();
+}
+
+// Column 9 of a label separates its first eight characters from the rest.
+void VLBGNN(std::span<char, 8> first8, std::span<char> text, Word& length) {
+  CHBLKN(first8);
+  CHBLKN(text);
+  length = 0;
+  const engine::Variable* v = currentEntryVariable();
+  if (v == nullptr) return;
+  const std::string_view label = v->label;
+  CHMVNN(label.substr(0, 8), first8);
+  if (label.size() <= 9) return;
+  const std::string_view rest = label.substr(9);
+  CHMVNN(rest, text);
+  length = static_cast<Word>(ICHWDC(rest.substr(0, std::min(rest.size(), text.size()))));
+}
+
+Word MTXMCH(std::string_view name, std::span<const Word> list) {
+  const Dictionary& d = Session::current().selectedDictionary();
+  name = trimmed(name);
+  for (std::size_t k = 0; k < list.size(); ++k) {
+    const Word index = list[k];
+    if (index >= 1 && index <= static_cast<Word>(d.size()) && equalNoCase(d.at(index).name, name)) {
+      return static_cast<Word>(k + 1);
+    }
+  }
+  return 0;
+}
+
+// A name of the form ROOT NUMBER: one to eight letters, then a decimal number
+// without leading zeros (a lone 0 is allowed) to the end of the name. The
+// root comes back in upper case (names are matched without regard to case).
+// Any other name gives a blank root, number 0 and numberStart 0.
+void SPLIT(std::string_view name, FixedText<8>& root, Word& number, Word& numberStart) {
+  root = FixedText<8>{};
+  number = 0;
+  numberStart = 0;
+  name = trimmed(name);
+  std::size_t letters = 0;
+  while (letters < name.size() && std::isalpha(static_cast<unsigned char>(name[letters]))) {
+    ++letters;
+  }
+  const std::string_view digits = name.substr(letters);
+  constexpr std::size_t kMaxDigits = 18;  // always fits in a word
+  if (letters == 0 || letters > 8 || digits.empty() || digits.size() > kMaxDigits) return;
+  if (!std::all_of(digits.begin(), digits.end(),
+                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+    return;
+  }
+  if (digits.size() > 1 && digits.front() == '0') return;
+  Word value = 0;
+  for (char c : digits) value = value * 10 + (c - '0');
+  for (std::size_t k = 0; k < letters; ++k) {
+    root.chars[k] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[k])));
+  }
+  number = value;
+  numberStart = static_cast<Word>(letters + 1);
+}
+
+bool QSIMTC(Word value, std::span<const Word> list) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}

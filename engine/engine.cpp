@@ -1,0 +1,186 @@
+#include "engine/engine.h"
+
+#include <iostream>
+#include <new>
+
+#include "engine/commands.h"
+#include "engine/data/data_commands.h"
+#include "engine/output/builder.h"
+#include "engine/scanner.h"
+#include "engine/session.h"
+#include "host/tavixwlib.h"
+
+namespace engine {
+namespace {
+
+// After a procedure returns, or is abandoned, nothing of it may stay behind:
+// its blocks, its scanner stacks, the token it last read, and any change it
+// made to the split settings it was shown.
+void cleanUpAfterProcedure(Session& s, const SplitSettings& split, std::int64_t weight) {
+  s.workspace.releaseAll();
+  s.scannerStacks.clear();
+  s.token = HostToken{};
+  s.entry = HostDictEntry{};
+  s.commandTokens.clear();
+  s.split = split;
+  s.weightVariable = weight;
+  s.publishSettings();
+}
+
+void runProcedure(Session& s, const Command& command, ProcedureEntry entry) {
+  s.commandTokens = command.tokens;
+  s.commandName = command.tokens.front().text;
+  const SplitSettings split = s.split;
+  const std::int64_t weight = s.weightVariable;
+  s.publishSettings();
+  try {
+    entry(s.workspace.view());
+  } catch (...) {
+    // An abandoned procedure did not end its pass over the cases.
+    try {
+      OBPEND(s.workspace.view());
+    } catch (...) {  // the original exception is what counts
+    }
+    s.currentCase = HostCase{};
+    cleanUpAfterProcedure(s, split, weight);
+    throw;
+  }
+  cleanUpAfterProcedure(s, split, weight);
+}
+
+// Line n (1-based) of the source, blanks collapsed; empty when there is none.
+std::string sourceLine(std::string_view source, int n) {
+  for (int k = 1; k < n && !source.empty(); ++k) {
+    const auto end = source.find('\n');
+    source = end == std::string_view::npos ? std::string_view{} : source.substr(end + 1);
+  }
+  source = source.substr(0, source.find('\n'));
+  std::string line;
+  for (const char c : source) {
+    const bool blank = c == ' ' || c == '\t' || c == '\r';
+    if (blank && (line.empty() || line.back() == ' ')) continue;
+    line += blank ? ' ' : c;
+  }
+  if (!line.empty() && line.back() == ' ') line.pop_back();
+  return n > 0 ? line : std::string();
+}
+
+}  // namespace
+
+struct Engine::SavedSession {
+  std::shared_ptr<Dataset> dataset;
+  SplitSettings split;
+  std::int64_t weightVariable;
+  OutputBuilder* output;
+  std::int64_t workspaceBytes;
+};
+
+Engine::Engine(const EngineOptions& options) {
+  Session& s = Session::current();
+  previous_ = std::make_unique<SavedSession>(
+      SavedSession{s.dataset, s.split, s.weightVariable, s.output, s.workspace.limitBytes()});
+  s.reset();
+  s.workspace.setLimit(options.workspaceBytes);
+  registerDataCommands();
+  output_ =
+      OutputBuilder::create(options.format, options.out != nullptr ? *options.out : std::cout);
+  s.output = output_.get();
+}
+
+Engine::~Engine() {
+  try {
+    finish();
+  } catch (...) {  // a destructor must not throw; the output is as complete as it gets
+  }
+  Session& s = Session::current();
+  s.reset();
+  s.dataset = previous_->dataset;
+  s.split = previous_->split;
+  s.weightVariable = previous_->weightVariable;
+  s.output = previous_->output;
+  if (s.workspace.limitBytes() != previous_->workspaceBytes) {
+    s.workspace.setLimit(previous_->workspaceBytes);
+  }
+}
+
+void Engine::registerProcedure(std::string word, std::size_t minLetters, ProcedureEntry entry) {
+  registerCommand(std::move(word), minLetters,
+                  [entry](Session& s, Args& args) { runProcedure(s, args.command(), entry); });
+}
+
+bool Engine::run(std::string_view source, std::string_view sourceName) {
+  interrupted_ = false;
+  std::vector<Command> commands;
+  try {
+    commands = splitCommands(source);
+  } catch (const ScanError& e) {
+    // No command could be cut out; show the offending line in its place.
+    std::string location(sourceName);
+    if (e.line > 0) location += ":" + std::to_string(e.line);
+    output_->beginCommand(sourceLine(source, e.line), location);
+    showError(e.what());
+    output_->endCommand();
+    return true;
+  }
+  for (const Command& command : commands) {
+    runCommand(command, sourceName);
+    if (interrupted_) return false;
+  }
+  return true;
+}
+
+void Engine::runCommand(const Command& command, std::string_view sourceName) {
+  Session& s = Session::current();
+  s.global.errorFlag = kFalse;
+  s.sourceLocation = std::string(sourceName) + ":" + std::to_string(command.line);
+  output_->beginCommand(command.text, s.sourceLocation);
+  try {
+    dispatch(command);
+  } catch (const Interrupted&) {
+    showError("The command was interrupted.");
+    interrupted_ = true;
+  } catch (const std::bad_alloc&) {
+    showError("There is not enough memory for this command.");
+  } catch (const std::exception& e) {  // CommandError, ScanError, DataError and the like
+    showError(e.what());
+  }
+  // Ctrl-C during a command that never checks: stop before the next one.
+  if (!interrupted_ && takeInterrupt()) {
+    showError("The run was interrupted.");
+    interrupted_ = true;
+  }
+  if (isTrue(s.global.errorFlag)) errorShown_ = true;
+  s.global.errorFlag = kFalse;  // the host's error flag belongs to one command
+  output_->endCommand();
+}
+
+void Engine::dispatch(const Command& command) {
+  const Token& word = command.tokens.front();
+  const CommandHandler* handler = word.cls == kTokenName ? findCommand(word.text) : nullptr;
+  if (handler == nullptr) {
+    showError("Unknown command " + word.text + ".");
+    return;
+  }
+  Args args(command);
+  (*handler)(Session::current(), args);
+}
+
+void Engine::showError(const std::string& text) {
+  Session::current().message(3, text);
+  errorShown_ = true;
+}
+
+bool Engine::takeInterrupt() {
+  Session& s = Session::current();
+  if (s.interruptRequested == 0) return false;
+  s.interruptRequested = 0;
+  return true;
+}
+
+void Engine::finish() {
+  if (finished_) return;
+  finished_ = true;
+  output_->finish();
+}
+
+}  // namespace engine

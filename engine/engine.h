@@ -1,0 +1,71 @@
+// The engine as the program sees it: it runs command files, command by
+// command, dispatching each to an engine command or to a procedure loaded from
+// a library, and sends everything shown to one output.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "host/workspace.h"
+
+namespace engine {
+
+enum class OutputFormat { Text, Json };
+using ProcedureEntry = void (*)(ProxWorkspace&);
+
+struct EngineOptions {
+  std::int64_t workspaceBytes = std::int64_t{4} << 30;
+  OutputFormat format = OutputFormat::Text;
+  std::ostream* out = nullptr;  // where the output goes; required
+};
+
+class OutputBuilder;
+struct Command;
+
+// The engine works on the one Session of the process. Engines nest: a new
+// Engine starts from a fresh session (no data, default settings), and when it
+// is destroyed the data, settings and output of the Engine before it come back
+// (tests create short-lived engines beside a long-lived one).
+class Engine {
+ public:
+  explicit Engine(const EngineOptions& options);
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Makes a procedure a command: its word, recognised from minLetters letters
+  // on, calls entry with the workspace.
+  void registerProcedure(std::string word, std::size_t minLetters, ProcedureEntry entry);
+
+  // Runs the commands of one source. A lexical error (an unterminated string,
+  // an unknown character) is shown and nothing of the source runs; an error
+  // in one command is shown and the run goes on with the next. Returns false
+  // when the user interrupted: the caller should stop the whole run.
+  bool run(std::string_view source, std::string_view sourceName);
+
+  bool errorShown() const { return errorShown_; }  // an error was shown at some point
+  void finish();                                   // completes the output; idempotent
+
+ private:
+  void runCommand(const Command& command, std::string_view sourceName);
+  void dispatch(const Command& command);
+  void showError(const std::string& text);
+  bool takeInterrupt();  // true (and clears the request) when the user interrupted
+
+  struct SavedSession;  // what the Engine before this one had in the session
+  std::unique_ptr<SavedSession> previous_;
+  std::unique_ptr<OutputBuilder> output_;
+  bool errorShown_ = false;
+  bool interrupted_ = false;
+  bool finished_ = false;
+};
+
+// Makes Ctrl-C ask the running command to stop at its next interrupt check
+// (ATNJMP). A second Ctrl-C before the first was acted on ends the program.
+void installInterruptHandler();
+
+}  // namespace engine

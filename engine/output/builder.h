@@ -1,0 +1,59 @@
+// The engine's output-table builder: the one place where everything shown to
+// the user is put together, from the engine's own messages and from the
+// procedure's BP_* calls (host/tavixwlib.h). Each finished item (procedure
+// title, notes listing, pivot table, message, heading) is rendered as text or
+// JSON (docs/output-formats.md) as soon as it is complete.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/engine.h"  // OutputFormat
+
+namespace engine {
+
+namespace output {
+class DocumentBuilder;
+}
+
+class OutputBuilder {
+ public:
+  static std::unique_ptr<OutputBuilder> create(OutputFormat format, std::ostream& out);
+  ~OutputBuilder();
+  OutputBuilder(const OutputBuilder&) = delete;
+  OutputBuilder& operator=(const OutputBuilder&) = delete;
+
+  // A message tied to the current command: severity 1 note, 2 warning,
+  // 3 error; an error also sets Session::current().global.errorFlag.
+  void message(int severity, std::string_view text);
+
+  // Brackets the output of one command. Messages carry the command's text
+  // (white space collapsed) and location ("file.prox:3"). endCommand drops a
+  // table the command left unfinished and closes its procedure and headings.
+  void beginCommand(std::string_view commandText, std::string_view location);
+  void endCommand();
+
+  // Ends the document (the JSON output is closed); later calls show nothing.
+  // Idempotent; the destructor calls it.
+  void finish();
+
+  // Where BP_SPLIT_LIST and BP_SPLIT_CHANGE take the current split group's
+  // variable names and values. By default: currentGroupSplitValues()
+  // (engine/data/case_reader.h) with names from the working dictionary.
+  using SplitValues = std::vector<std::pair<std::string, std::string>>;
+  void setSplitSource(std::function<SplitValues()> source);
+
+  // The state behind the BP_* calls (engine/output/document_builder.h).
+  output::DocumentBuilder& document() { return *document_; }
+
+ private:
+  explicit OutputBuilder(std::unique_ptr<output::DocumentBuilder> document);
+  std::unique_ptr<output::DocumentBuilder> document_;
+};
+
+}  // namespace engine

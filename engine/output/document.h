@@ -1,0 +1,137 @@
+// The items of the output document as the builder hands them to a renderer:
+// pivot tables, notes listings and messages. A pivot table is kept in memory
+// only until it is complete and rendered.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/output/content.h"
+
+namespace engine::output {
+
+// The command an item came from, as the engine describes it.
+struct CommandInfo {
+  std::string text;      // the command as typed, white space collapsed
+  std::string location;  // "file:line", may be empty
+};
+
+enum class Severity { Note = 1, Warning = 2, Error = 3 };
+
+struct Message {
+  Severity severity = Severity::Note;
+  std::optional<std::int64_t> messageClass;  // as given to BP_ERROR; none for the engine's own
+  std::string text;
+  std::optional<CommandInfo> command;
+};
+
+// A two-column listing: "Resources" with "Workspace Bytes" and its value.
+struct NotesGroup {
+  std::string title;
+  std::vector<std::pair<std::string, Content>> entries;
+};
+
+// Cells carry a position per dimension; a table has at most this many.
+inline constexpr std::size_t kMaxDimensions = 4;
+
+enum class Axis { Rows, Columns };
+
+struct CategoryGroup {
+  std::string label;
+  int parent = -1;  // enclosing group, -1 at the top
+};
+
+struct Category {
+  Content label;
+  int group = -1;  // innermost enclosing group, -1 none
+  std::vector<int> footnotes;
+};
+
+struct Dimension {
+  std::string name;
+  Axis axis = Axis::Rows;
+  bool positioned = false;
+  int level = 1;  // 1 next to the cells, larger further out
+  std::vector<Category> categories;
+  std::vector<CategoryGroup> groups;
+  int current = -1;  // the category cells of other dimensions are placed in
+
+  // Groups a category lies in, outermost first.
+  std::vector<int> groupPath(int category) const;
+  int depth() const;  // label rows (columns) it needs: the deepest group path + 1
+
+ private:
+  friend class PivotTable;
+  std::unordered_map<std::string, int> byLabel_;  // first category of a label text
+  std::vector<int> openGroups_;
+};
+
+struct Cell {
+  std::array<std::int32_t, kMaxDimensions> position{};  // -1: no category there
+  double value = 0.0;
+  std::uint32_t textIndex = 0;  // text and variable cells: index into the table's texts
+  Content::Kind kind = Content::Kind::Number;
+  NumberFormat format = NumberFormat::General;
+  bool integer = false;
+  bool missing = false;
+};
+
+class PivotTable {
+ public:
+  PivotTable(std::string name, std::string title);
+
+  // ---- building (the BP_* calls)
+  // Index of the named dimension, made when absent; -1 when the table is full.
+  int dimension(std::string_view name);
+  void setCellDimension(int dim) { cellDimension_ = dim; }
+  void place(int dim, Axis axis, int level);
+  void declareCategory(int dim, Content label);
+  void beginGroup(int dim, std::string label);
+  void endGroup(int dim);
+  // Places the cell at the category of the cell dimension whose label text is
+  // `category` (made when absent) and the current category of every other.
+  void placeCell(const Content& cell, const Content& category);
+  enum class Target { Title, Table, LastCategory, LastCell };
+  void annotate(Target target, std::string_view footnote);
+
+  // ---- reading (the renderers)
+  const std::string& name() const { return name_; }
+  const std::string& title() const { return title_; }
+  const std::vector<Dimension>& dimensions() const { return dimensions_; }
+  int cellDimension() const { return cellDimension_; }
+  const std::vector<Cell>& cells() const { return cells_; }
+  Content cellContent(std::size_t index) const;
+  const std::vector<std::string>& footnotes() const { return footnotes_; }
+  const std::vector<int>& titleFootnotes() const { return titleFootnotes_; }
+  const std::vector<int>& tableFootnotes() const { return tableFootnotes_; }
+  const std::vector<int>& cellFootnotes(std::size_t index) const;
+
+ private:
+  int findOrAddFootnote(std::string_view text);
+  int categoryForCell(int dim, const Content& label);
+  int addCategory(int dim, Content label);
+
+  std::string name_;
+  std::string title_;
+  std::vector<Dimension> dimensions_;
+  int cellDimension_ = -1;
+  std::vector<Cell> cells_;
+  std::vector<Content> texts_;  // contents of text and variable cells
+  std::vector<std::string> footnotes_;
+  std::vector<int> titleFootnotes_;
+  std::vector<int> tableFootnotes_;
+  std::map<std::size_t, std::vector<int>> cellFootnotes_;
+  int lastCategoryDim_ = -1;
+  int lastCategory_ = -1;
+};
+
+// Footnote marker of the k-th footnote (0-based): a ... z, aa, ab ...
+std::string footnoteMarker(int index);
+
+}  // namespace engine::output

@@ -1,0 +1,355 @@
+#include "engine/output/document_builder.h"
+
+#include <algorithm>
+
+#include "engine/output/catalogue.h"
+
+namespace engine::output {
+
+namespace {
+
+// Format handles are fixed; made handles start above them.
+constexpr Handle kFirstFormatHandle = 1;
+constexpr Handle kFirstHandle = 16;
+
+// Kinds of BP_ANNOTATE.
+constexpr std::int64_t kAnnotateTitle = 1;
+constexpr std::int64_t kAnnotateCategory = 4;
+constexpr std::int64_t kAnnotateCell = 5;
+
+std::string collapseWhiteSpace(std::string_view text) {
+  std::string out;
+  bool blank = false;
+  for (const char c : text) {
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+      blank = !out.empty();
+    } else {
+      if (blank) out += ' ';
+      out += c;
+      blank = false;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+Severity severityOf(std::int64_t severity) {
+  if (severity >= 3) return Severity::Error;
+  return severity == 2 ? Severity::Warning : Severity::Note;
+}
+
+DocumentBuilder::DocumentBuilder(std::unique_ptr<Renderer> renderer)
+    : renderer_(std::move(renderer)), next_(kFirstHandle) {}
+
+DocumentBuilder::~DocumentBuilder() { finish(); }
+
+// ---- the engine's side -----------------------------------------------------
+
+void DocumentBuilder::beginCommand(std::string_view text, std::string_view location) {
+  endCommand();
+  command_ = CommandInfo{collapseWhiteSpace(text), std::string(location)};
+}
+
+void DocumentBuilder::endCommand() {
+  tables_.clear();
+  notes_.reset();
+  dropTableHandles();
+  composites_.clear();
+  if (procedureOpen_) endProcedure();
+  closeHeadings();
+  lasting_.clear();
+  splitGroup_.reset();
+  command_.reset();
+}
+
+void DocumentBuilder::finish() {
+  if (finished_) return;
+  endCommand();
+  renderer_->finish();
+  finished_ = true;
+}
+
+void DocumentBuilder::message(Severity severity, std::string_view text,
+                              std::optional<std::int64_t> messageClass) {
+  if (finished_) return;
+  Message m;
+  m.severity = severity;
+  m.messageClass = messageClass;
+  m.text = std::string(trimBlanks(text));
+  m.command = command_;
+  renderer_->message(m);
+}
+
+// ---- handles -----------------------------------------------------------------
+
+Handle DocumentBuilder::store(Content content) {
+  const Handle handle = next_++;
+  if (tables_.empty()) {
+    lasting_.emplace(handle, std::move(content));
+    return handle;
+  }
+  const auto slot = static_cast<std::size_t>((handle - tableBase_) % kTableHandleWindow);
+  if (slot < recent_.size()) {
+    recent_[slot] = std::move(content);
+  } else {
+    recent_.push_back(std::move(content));
+  }
+  return handle;
+}
+
+// The content with its text as given (blanks kept), for composite parameters.
+std::optional<Content> DocumentBuilder::lookup(Handle handle) const {
+  if (!recent_.empty() && handle >= tableBase_) {
+    if (handle >= next_ || handle < next_ - kTableHandleWindow) return std::nullopt;
+    return recent_[static_cast<std::size_t>((handle - tableBase_) % kTableHandleWindow)];
+  }
+  const auto found = lasting_.find(handle);
+  if (found == lasting_.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<Content> DocumentBuilder::resolve(Handle handle) const {
+  std::optional<Content> c = lookup(handle);
+  if (c && c->kind != Content::Kind::Number) c->text = std::string(trimBlanks(c->text));
+  return c;
+}
+
+Handle DocumentBuilder::text(std::string_view text, bool translateIt) {
+  return store(Content::plain(translateIt ? translate(text) : std::string(text)));
+}
+
+Handle DocumentBuilder::number(double value, Handle format, bool missing) {
+  return store(Content::number(value, formatOf(format), missing));
+}
+
+Handle DocumentBuilder::integer(std::int64_t value, Handle format) {
+  return store(Content::integerNumber(value, formatOf(format)));
+}
+
+Handle DocumentBuilder::variable(std::string name, std::string label) {
+  return store(Content::variable(std::move(name), std::move(label)));
+}
+
+Handle DocumentBuilder::formatHandle(NumberFormat format) {
+  return kFirstFormatHandle + static_cast<Handle>(format);
+}
+
+NumberFormat DocumentBuilder::formatOf(Handle format) {
+  const Handle index = format - kFirstFormatHandle;
+  if (index < 0 || index >= kNumberFormatCount) return NumberFormat::General;
+  return static_cast<NumberFormat>(index);
+}
+
+// ---- composite strings -------------------------------------------------------
+
+void DocumentBuilder::beginComposite(std::string_view templ) {
+  composites_.push_back(OpenComposite{translate(templ), {}, std::nullopt});
+}
+
+void DocumentBuilder::addParameter(Handle handle) {
+  if (composites_.empty()) return;
+  OpenComposite& open = composites_.back();
+  const std::optional<Content> c = lookup(handle);
+  std::string text = c ? c->text : std::string();
+  if (open.list) {
+    open.list->elements.push_back({std::move(text)});
+  } else {
+    open.parameters.push_back(CompositeParameter::single(std::move(text)));
+  }
+}
+
+Handle DocumentBuilder::endComposite() {
+  if (composites_.empty()) return 0;
+  endRepeatList();
+  OpenComposite open = std::move(composites_.back());
+  composites_.pop_back();
+  return store(Content::plain(fillTemplate(open.templ, open.parameters)));
+}
+
+void DocumentBuilder::beginRepeatList() {
+  if (composites_.empty()) return;
+  composites_.back().list = CompositeParameter{{}, true};
+}
+
+void DocumentBuilder::addSplitList() {
+  if (composites_.empty()) return;
+  OpenComposite& open = composites_.back();
+  if (!open.list) open.list = CompositeParameter{{}, true};
+  const std::vector<SplitValue> values =
+      splitGroup_ ? *splitGroup_ : (splitSource_ ? splitSource_() : std::vector<SplitValue>{});
+  for (const SplitValue& v : values) {
+    open.list->elements.push_back(
+        {std::string(trimBlanks(v.variable)), std::string(trimBlanks(v.value))});
+  }
+}
+
+void DocumentBuilder::endRepeatList() {
+  if (composites_.empty() || !composites_.back().list) return;
+  OpenComposite& open = composites_.back();
+  open.parameters.push_back(std::move(*open.list));
+  open.list.reset();
+}
+
+// ---- procedure, headings, split groups ------------------------------------------
+
+void DocumentBuilder::beginProcedure(std::string_view title) {
+  if (finished_) return;
+  if (procedureOpen_) endProcedure();
+  lasting_.clear();
+  splitGroup_.reset();
+  procedureOpen_ = true;
+  renderer_->beginProcedure(std::string(trimBlanks(translate(title))),
+                            command_ ? &*command_ : nullptr);
+}
+
+// What the procedure left open is completed and shown, in the order opened.
+void DocumentBuilder::endProcedure() {
+  if (!procedureOpen_) return;
+  while (!tables_.empty()) endTable(tables_.front().first);
+  emitNotes();
+  composites_.clear();
+  closeHeadings();
+  renderer_->endProcedure();
+  procedureOpen_ = false;
+  lasting_.clear();
+  splitGroup_.reset();
+}
+
+void DocumentBuilder::beginHeading(std::string_view title) {
+  if (finished_) return;
+  renderer_->beginHeading(std::string(trimBlanks(translate(title))));
+  ++headings_;
+}
+
+void DocumentBuilder::endHeading() {
+  if (headings_ == 0) return;
+  renderer_->endHeading();
+  --headings_;
+}
+
+void DocumentBuilder::closeHeadings() {
+  while (headings_ > 0) endHeading();
+}
+
+void DocumentBuilder::splitChange() {
+  splitGroup_ = splitSource_ ? splitSource_() : std::vector<SplitValue>{};
+}
+
+// ---- tables and notes ------------------------------------------------------------
+
+PivotTable* DocumentBuilder::openTable(std::int64_t table) {
+  for (auto& [number, t] : tables_) {
+    if (number == table) return t.get();
+  }
+  return nullptr;
+}
+
+void DocumentBuilder::dropTableHandles() {
+  recent_ = {};
+  tableBase_ = next_;
+}
+
+void DocumentBuilder::beginTable(std::int64_t table, std::string title, std::string_view name) {
+  if (finished_) return;
+  if (openTable(table) != nullptr) endTable(table);
+  if (tables_.empty()) dropTableHandles();
+  tables_.emplace_back(table, std::make_unique<PivotTable>(std::string(name), std::move(title)));
+}
+
+void DocumentBuilder::cellDimension(std::int64_t table, std::string_view dimension) {
+  PivotTable* t = openTable(table);
+  if (t == nullptr) return;
+  const int d = t->dimension(dimension);
+  if (d >= 0) t->setCellDimension(d);
+}
+
+// a: the level, 1 next to the cells and larger numbers further out; b and c
+// both 1: across the columns, otherwise down the rows; d: not used.
+void DocumentBuilder::positionDimension(std::int64_t table, std::string_view dimension,
+                                        std::int64_t a, std::int64_t b, std::int64_t c,
+                                        std::int64_t /*d*/) {
+  PivotTable* t = openTable(table);
+  if (t == nullptr) return;
+  const int dim = t->dimension(dimension);
+  if (dim < 0) return;
+  const Axis axis = (b == 1 && c == 1) ? Axis::Columns : Axis::Rows;
+  t->place(dim, axis, static_cast<int>(std::clamp<std::int64_t>(a, 1, 1000)));
+}
+
+void DocumentBuilder::categoryDimension(std::int64_t table, Content label,
+                                        std::string_view dimension) {
+  PivotTable* t = openTable(table);
+  if (t == nullptr) return;
+  const int dim = t->dimension(dimension);
+  if (dim >= 0) t->declareCategory(dim, std::move(label));
+}
+
+void DocumentBuilder::cellInCategory(std::int64_t table, Handle cell, Content category) {
+  const std::optional<Content> content = resolve(cell);
+  if (!content) return;
+  if (PivotTable* t = openTable(table)) {
+    t->placeCell(*content, category);
+  } else if (notes_ && notes_->first == table) {
+    notes_->second.entries.emplace_back(category.text, *content);
+  }
+}
+
+void DocumentBuilder::annotate(Handle footnote, std::int64_t kind) {
+  if (tables_.empty()) return;
+  const std::optional<Content> text = resolve(footnote);
+  if (!text || text->text.empty()) return;
+  PivotTable::Target target = PivotTable::Target::Table;
+  if (kind == kAnnotateTitle) target = PivotTable::Target::Title;
+  if (kind == kAnnotateCategory) target = PivotTable::Target::LastCategory;
+  if (kind == kAnnotateCell) target = PivotTable::Target::LastCell;
+  tables_.back().second->annotate(target, text->text);
+}
+
+void DocumentBuilder::endTable(std::int64_t table) {
+  const auto it = std::find_if(tables_.begin(), tables_.end(),
+                               [&](const auto& entry) { return entry.first == table; });
+  if (it == tables_.end()) return;
+  std::unique_ptr<PivotTable> finished = std::move(it->second);
+  tables_.erase(it);
+  if (!finished_) renderer_->table(*finished);
+  if (tables_.empty()) dropTableHandles();
+}
+
+// Inside an open pivot table a group gathers the categories declared next;
+// otherwise it opens a notes listing under the table number.
+void DocumentBuilder::beginGroup(std::int64_t table, std::string_view name,
+                                 std::string_view dimension) {
+  if (PivotTable* t = openTable(table)) {
+    const int dim = t->dimension(dimension);
+    if (dim >= 0) t->beginGroup(dim, std::string(trimBlanks(translate(name))));
+    return;
+  }
+  emitNotes();
+  NotesGroup group;
+  group.title = std::string(trimBlanks(translate(name)));
+  notes_.emplace(table, std::move(group));
+}
+
+void DocumentBuilder::endGroup(std::int64_t table, std::string_view dimension) {
+  if (PivotTable* t = openTable(table)) {
+    const int dim = t->dimension(dimension);
+    if (dim >= 0) t->endGroup(dim);
+  } else if (notes_ && notes_->first == table) {
+    emitNotes();
+  }
+}
+
+void DocumentBuilder::emitNotes() {
+  if (!notes_) return;
+  if (!finished_) renderer_->notes(notes_->second);
+  notes_.reset();
+}
+
+void DocumentBuilder::reportError(Handle text, std::int64_t messageClass, std::int64_t severity) {
+  const std::optional<Content> c = resolve(text);
+  message(severityOf(severity), c ? c->text : std::string("(message text not available)"),
+          messageClass);
+}
+
+}  // namespace engine::output

@@ -1,0 +1,243 @@
+// The JSON renderer: {"version":1,"items":[...]} written item by item, so a
+// reader can follow a long run while it goes on. Procedures and headings are
+// items with items of their own. docs/output-formats.md describes the schema.
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "engine/output/renderer.h"
+#include "engine/output/table_layout.h"
+
+namespace engine::output {
+
+namespace {
+
+// Texts from data may hold bytes that are not UTF-8; they are replaced rather
+// than stopping the output.
+std::string jsonString(std::string_view text) {
+  return nlohmann::json(std::string(text))
+      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// Shortest text that reads back to the same double; null for the
+// system-missing value and for values JSON cannot hold.
+std::string numberText(const Content& c) {
+  if (c.missing || !std::isfinite(c.value)) return "null";
+  if (c.integer) return std::to_string(static_cast<std::int64_t>(c.value));
+  return nlohmann::json(c.value).dump();
+}
+
+void writeContentFields(std::ostream& out, const Content& c) {
+  switch (c.kind) {
+    case Content::Kind::Number:
+      out << "\"kind\":\"number\",\"value\":" << numberText(c) << ",\"format\":\""
+          << formatName(c.format) << "\",\"text\":" << jsonString(c.text);
+      break;
+    case Content::Kind::Variable:
+      out << "\"kind\":\"variable\",\"text\":" << jsonString(c.text)
+          << ",\"name\":" << jsonString(c.text)
+          << ",\"variable_label\":" << jsonString(c.variableLabel);
+      break;
+    case Content::Kind::Text:
+      out << "\"kind\":\"text\",\"text\":" << jsonString(c.text);
+      break;
+  }
+}
+
+void writeMarkers(std::ostream& out, const std::vector<int>& footnotes) {
+  out << '[';
+  for (std::size_t i = 0; i < footnotes.size(); ++i) {
+    out << (i > 0 ? "," : "") << '"' << footnoteMarker(footnotes[i]) << '"';
+  }
+  out << ']';
+}
+
+void writeIndexList(std::ostream& out, const std::vector<int>& list) {
+  out << '[';
+  for (std::size_t i = 0; i < list.size(); ++i) out << (i > 0 ? "," : "") << list[i];
+  out << ']';
+}
+
+void writeDimension(std::ostream& out, const PivotTable& table, int index) {
+  const Dimension& d = table.dimensions()[static_cast<std::size_t>(index)];
+  out << "{\"name\":" << jsonString(d.name) << ",\"axis\":\""
+      << (axisOf(table, index) == Axis::Columns ? "columns" : "rows") << "\",\"level\":" << d.level
+      << ",\"groups\":[";
+  for (std::size_t g = 0; g < d.groups.size(); ++g) {
+    out << (g > 0 ? "," : "") << "{\"label\":" << jsonString(d.groups[g].label) << ",\"parent\":";
+    if (d.groups[g].parent < 0) {
+      out << "null}";
+    } else {
+      out << d.groups[g].parent << '}';
+    }
+  }
+  out << "],\"categories\":[";
+  for (std::size_t c = 0; c < d.categories.size(); ++c) {
+    const Category& category = d.categories[c];
+    out << (c > 0 ? ",\n" : "\n") << '{';
+    writeContentFields(out, category.label);
+    if (category.group >= 0) out << ",\"group\":" << category.group;
+    if (!category.footnotes.empty()) {
+      out << ",\"footnotes\":";
+      writeMarkers(out, category.footnotes);
+    }
+    out << '}';
+  }
+  out << "]}";
+}
+
+void writeCell(std::ostream& out, const PivotTable& table, std::size_t index, bool first) {
+  const Cell& cell = table.cells()[index];
+  out << (first ? "\n" : ",\n") << "{\"position\":[";
+  for (std::size_t d = 0; d < table.dimensions().size(); ++d) {
+    out << (d > 0 ? "," : "");
+    if (cell.position[d] < 0) {
+      out << "null";
+    } else {
+      out << cell.position[d];
+    }
+  }
+  out << "],";
+  writeContentFields(out, table.cellContent(index));
+  const std::vector<int>& footnotes = table.cellFootnotes(index);
+  if (!footnotes.empty()) {
+    out << ",\"footnotes\":";
+    writeMarkers(out, footnotes);
+  }
+  out << '}';
+}
+
+// Cells in row order, then column order; a cell replaced by a later one at the
+// same place is left out. A table too large for a grid lists every cell in the
+// order it was placed.
+void writeCells(std::ostream& out, const PivotTable& table, const TableLayout& layout) {
+  out << "\"cells\":[";
+  bool first = true;
+  if (layout.tooLarge) {
+    for (std::size_t i = 0; i < table.cells().size(); ++i, first = false) {
+      writeCell(out, table, i, first);
+    }
+  } else {
+    for (const std::int32_t cell : layout.grid) {
+      if (cell < 0) continue;
+      writeCell(out, table, static_cast<std::size_t>(cell), first);
+      first = false;
+    }
+  }
+  out << "\n]";
+}
+
+void writeTable(std::ostream& out, const PivotTable& table) {
+  const TableLayout layout = layoutTable(table);
+  out << "{\"type\":\"table\",\"name\":" << jsonString(table.name())
+      << ",\"title\":" << jsonString(table.title()) << ",\"title_footnotes\":";
+  writeMarkers(out, table.titleFootnotes());
+  out << ",\"table_footnotes\":";
+  writeMarkers(out, table.tableFootnotes());
+  out << ",\"dimensions\":[";
+  for (std::size_t d = 0; d < table.dimensions().size(); ++d) {
+    out << (d > 0 ? ",\n" : "\n");
+    writeDimension(out, table, static_cast<int>(d));
+  }
+  out << "],\"layout\":{\"rows\":";
+  writeIndexList(out, layout.rows.dims);
+  out << ",\"columns\":";
+  writeIndexList(out, layout.columns.dims);
+  out << "},";
+  writeCells(out, table, layout);
+  out << ",\"footnotes\":[";
+  for (std::size_t i = 0; i < table.footnotes().size(); ++i) {
+    out << (i > 0 ? "," : "") << "{\"marker\":\"" << footnoteMarker(static_cast<int>(i))
+        << "\",\"text\":" << jsonString(table.footnotes()[i]) << '}';
+  }
+  out << "]}";
+}
+
+std::string commandJson(const CommandInfo* command) {
+  if (command == nullptr) return "null";
+  return "{\"text\":" + jsonString(command->text) +
+         ",\"location\":" + jsonString(command->location) + "}";
+}
+
+class JsonRenderer : public Renderer {
+ public:
+  explicit JsonRenderer(std::ostream& out) : out_(out) {
+    out_ << "{\"version\":1,\"items\":[";
+    firstInList_.push_back(true);
+  }
+
+  void beginProcedure(const std::string& title, const CommandInfo* command) override {
+    beginItem();
+    out_ << "{\"type\":\"procedure\",\"title\":" << jsonString(title)
+         << ",\"command\":" << commandJson(command) << ",\"items\":[";
+    firstInList_.push_back(true);
+  }
+  void endProcedure() override { closeList(); }
+  void beginHeading(const std::string& title) override {
+    beginItem();
+    out_ << "{\"type\":\"heading\",\"title\":" << jsonString(title) << ",\"items\":[";
+    firstInList_.push_back(true);
+  }
+  void endHeading() override { closeList(); }
+
+  void notes(const NotesGroup& group) override {
+    beginItem();
+    out_ << "{\"type\":\"notes\",\"title\":" << jsonString(group.title) << ",\"entries\":[";
+    for (std::size_t i = 0; i < group.entries.size(); ++i) {
+      out_ << (i > 0 ? "," : "") << "{\"category\":" << jsonString(group.entries[i].first) << ',';
+      writeContentFields(out_, group.entries[i].second);
+      out_ << '}';
+    }
+    out_ << "]}";
+  }
+
+  void table(const PivotTable& table) override {
+    beginItem();
+    writeTable(out_, table);
+  }
+
+  void message(const Message& m) override {
+    beginItem();
+    out_ << "{\"type\":\"message\",\"severity\":\"" << severityWord(m.severity, false)
+         << "\",\"class\":";
+    if (m.messageClass) {
+      out_ << *m.messageClass;
+    } else {
+      out_ << "null";
+    }
+    out_ << ",\"text\":" << jsonString(m.text)
+         << ",\"command\":" << commandJson(m.command ? &*m.command : nullptr) << '}';
+  }
+
+  void finish() override {
+    if (firstInList_.empty()) return;
+    while (firstInList_.size() > 1) closeList();
+    out_ << "\n]}\n";
+    firstInList_.clear();
+    out_.flush();
+  }
+
+ private:
+  void beginItem() {
+    if (firstInList_.empty()) firstInList_.push_back(true);  // after finish(): never expected
+    out_ << (firstInList_.back() ? "\n" : ",\n");
+    firstInList_.back() = false;
+  }
+  // Ends the items of a procedure or heading; the outermost list is finish()'s.
+  void closeList() {
+    if (firstInList_.size() <= 1) return;
+    out_ << "\n]}";
+    firstInList_.pop_back();
+  }
+
+  std::ostream& out_;
+  std::vector<bool> firstInList_;  // one per open list of items
+};
+
+}  // namespace
+
+std::unique_ptr<Renderer> makeJsonRenderer(std::ostream& out) {
+  return std::make_unique<JsonRenderer>(out);
+}
+
+}  // namespace engine::output

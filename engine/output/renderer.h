@@ -1,0 +1,33 @@
+// Renderers turn the builder's finished items into text or JSON as soon as
+// they are complete; nothing is kept after an item has been written.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "engine/output/document.h"
+
+namespace engine::output {
+
+class Renderer {
+ public:
+  virtual ~Renderer() = default;
+  virtual void beginProcedure(const std::string& title, const CommandInfo* command) = 0;
+  virtual void endProcedure() = 0;
+  virtual void beginHeading(const std::string& title) = 0;
+  virtual void endHeading() = 0;
+  virtual void notes(const NotesGroup& group) = 0;
+  virtual void table(const PivotTable& table) = 0;
+  virtual void message(const Message& message) = 0;
+  // Closes the document; no item follows.
+  virtual void finish() = 0;
+};
+
+std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out);
+std::unique_ptr<Renderer> makeJsonRenderer(std::ostream& out);
+
+// "Error", "Warning", "Note" (text) and "error", "warning", "note" (JSON).
+std::string severityWord(Severity severity, bool capitalized);
+
+}  // namespace engine::output

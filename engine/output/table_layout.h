@@ -1,0 +1,43 @@
+// Where the categories of a pivot table go: which dimensions run down the rows
+// and which across the columns, outermost first, and which cell sits at each
+// row and column. Both renderers lay a table out the same way.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/output/document.h"
+
+namespace engine::output {
+
+// One axis: every combination of the categories of its dimensions, the inner
+// dimension varying fastest. Dimensions without categories take no part. An
+// axis without dimensions has one unlabelled entry; an axis whose dimensions
+// all lack categories has none.
+struct AxisLayout {
+  std::vector<int> dims;            // dimension indices, outer to inner
+  std::vector<std::size_t> counts;  // categories of each
+  std::size_t size = 0;
+
+  int categoryAt(std::size_t entry, std::size_t k) const;  // category of dims[k]
+};
+
+struct TableLayout {
+  AxisLayout rows;
+  AxisLayout columns;
+  bool tooLarge = false;           // no grid: more row-column places than we lay out
+  std::vector<std::int32_t> grid;  // rows.size x columns.size cell indices, -1 empty
+
+  std::int32_t cellAt(std::size_t row, std::size_t column) const {
+    return grid[row * columns.size + column];
+  }
+};
+
+TableLayout layoutTable(const PivotTable& table);
+
+// The axis a dimension goes on: as positioned, else the cell dimension across
+// the columns and every other dimension down the rows.
+Axis axisOf(const PivotTable& table, int dim);
+
+}  // namespace engine::output

@@ -1,0 +1,399 @@
+// The text renderer: titles underlined, tables in aligned columns (numbers to
+// the right, text to the left, labels of outer dimensions and groups spanning
+// what they cover), footnote markers in brackets and the footnotes under the
+// table, messages with the command they came from. Wide tables make long
+// lines; nothing is wrapped.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/output/renderer.h"
+#include "engine/output/table_layout.h"
+
+namespace engine::output {
+
+namespace {
+
+constexpr std::string_view kColumnGap = "  ";
+
+// Characters on screen: UTF-8 continuation bytes take no room.
+std::size_t displayWidth(std::string_view text) {
+  std::size_t width = 0;
+  for (const char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++width;
+  }
+  return width;
+}
+
+std::string withMarkers(std::string text, const std::vector<int>& footnotes) {
+  if (footnotes.empty()) return text;
+  text += " [";
+  for (std::size_t i = 0; i < footnotes.size(); ++i) {
+    if (i > 0) text += ',';
+    text += footnoteMarker(footnotes[i]);
+  }
+  text += ']';
+  return text;
+}
+
+enum class Align { Left, Right, Center };
+
+// One entry of a line of the table: its text, how many columns it covers
+// (0 for a column covered by an entry to its left) and its alignment.
+struct Slot {
+  std::string text;
+  std::size_t span = 1;
+  Align align = Align::Left;
+  std::int64_t key = -1;  // identity, for blanking labels repeated from the line above
+};
+
+using Line = std::vector<Slot>;
+
+std::string pad(const std::string& text, std::size_t width, Align align) {
+  const std::size_t used = displayWidth(text);
+  if (used >= width) return text;
+  const std::size_t room = width - used;
+  switch (align) {
+    case Align::Left:
+      return text + std::string(room, ' ');
+    case Align::Right:
+      return std::string(room, ' ') + text;
+    case Align::Center:
+      return std::string(room / 2, ' ') + text + std::string(room - room / 2, ' ');
+  }
+  return text;
+}
+
+// Keys that tell labels apart: which dimension, group or category, and the
+// categories of the outer dimensions (the entry number of the prefix).
+std::int64_t labelKey(std::int64_t prefix, int dim, bool group, int id) {
+  return ((prefix * 8 + dim) * 2 + (group ? 1 : 0)) * (std::int64_t{1} << 31) + id;
+}
+
+class TableWriter {
+ public:
+  TableWriter(const PivotTable& table, std::ostream& out)
+      : table_(table), out_(out), layout_(layoutTable(table)) {}
+
+  void write() {
+    out_ << withMarkers(table_.title(), titleMarkers()) << '\n';
+    if (layout_.tooLarge) {
+      out_ << "(too many rows and columns to show: " << layout_.rows.size << " by "
+           << layout_.columns.size << ")\n";
+    } else {
+      planLabelColumns();
+      buildHeader();
+      measure();
+      for (const Line& line : header_) writeLine(line);
+      Line previous;
+      for (std::size_t r = 0; r < layout_.rows.size; ++r) {
+        Line line = bodyLine(r, previous);
+        writeLine(line);
+        previous = std::move(line);
+      }
+    }
+    for (std::size_t i = 0; i < table_.footnotes().size(); ++i) {
+      out_ << '[' << footnoteMarker(static_cast<int>(i)) << "] " << table_.footnotes()[i] << '\n';
+    }
+  }
+
+ private:
+  std::vector<int> titleMarkers() const {
+    std::vector<int> markers = table_.titleFootnotes();
+    for (const int f : table_.tableFootnotes()) {
+      if (std::find(markers.begin(), markers.end(), f) == markers.end()) markers.push_back(f);
+    }
+    return markers;
+  }
+
+  const Dimension& dim(int index) const {
+    return table_.dimensions()[static_cast<std::size_t>(index)];
+  }
+
+  // Each row dimension takes one label column per group level plus one.
+  void planLabelColumns() {
+    labelColumns_ = 0;
+    for (const int d : layout_.rows.dims) {
+      labelOffset_.push_back(labelColumns_);
+      labelColumns_ += static_cast<std::size_t>(dim(d).depth());
+    }
+    dataColumns_ = layout_.columns.size;
+    numeric_.assign(dataColumns_, false);
+  }
+
+  std::string cellText(std::int32_t cell) const {
+    if (cell < 0) return {};
+    const std::size_t index = static_cast<std::size_t>(cell);
+    return withMarkers(table_.cellContent(index).text, table_.cellFootnotes(index));
+  }
+
+  // Header lines: per column dimension, outer first, its group levels and
+  // then its categories; equal neighbours merge into one spanning label.
+  void buildHeader() {
+    const AxisLayout& cols = layout_.columns;
+    for (std::size_t k = 0; k < cols.dims.size(); ++k) {
+      const Dimension& d = dim(cols.dims[k]);
+      const int depth = d.depth();
+      for (int h = 0; h < depth; ++h) {
+        Line line(labelColumns_);
+        for (std::size_t j = 0; j < dataColumns_; ++j) line.push_back(headerSlot(k, h, depth, j));
+        mergeSpans(line);
+        header_.push_back(std::move(line));
+      }
+    }
+  }
+
+  Slot headerSlot(std::size_t k, int h, int depth, std::size_t column) const {
+    const AxisLayout& cols = layout_.columns;
+    const Dimension& d = dim(cols.dims[k]);
+    const int category = cols.categoryAt(column, k);
+    const std::vector<int> path = d.groupPath(category);
+    std::int64_t prefix = 0;
+    for (std::size_t i = 0; i < k; ++i) {
+      prefix = prefix * static_cast<std::int64_t>(cols.counts[i]) + cols.categoryAt(column, i);
+    }
+    Slot slot;
+    slot.align = Align::Right;
+    if (static_cast<std::size_t>(h) < path.size()) {
+      const int g = path[static_cast<std::size_t>(h)];
+      slot.text = d.groups[static_cast<std::size_t>(g)].label;
+      slot.key = labelKey(prefix, cols.dims[k], true, g);
+    } else if (h == depth - 1) {
+      const Category& c = d.categories[static_cast<std::size_t>(category)];
+      slot.text = withMarkers(c.label.text, c.footnotes);
+      slot.key = labelKey(prefix, cols.dims[k], false, category);
+    }
+    return slot;
+  }
+
+  // Neighbouring data slots with the same label become one centred span.
+  void mergeSpans(Line& line) const {
+    for (std::size_t j = labelColumns_; j < line.size();) {
+      std::size_t end = j + 1;
+      while (end < line.size() && line[j].key >= 0 && line[end].key == line[j].key) ++end;
+      if (end - j > 1) {
+        line[j].span = end - j;
+        line[j].align = Align::Center;
+        for (std::size_t i = j + 1; i < end; ++i) line[i] = Slot{{}, 0, Align::Left, line[j].key};
+      }
+      j = end;
+    }
+  }
+
+  // The label slots of one body row, blanking labels that repeat the row above.
+  Line bodyLine(std::size_t row, const Line& previous) const {
+    const AxisLayout& rows = layout_.rows;
+    Line line(labelColumns_);
+    std::int64_t prefix = 0;
+    for (std::size_t k = 0; k < rows.dims.size(); ++k) {
+      const Dimension& d = dim(rows.dims[k]);
+      const int category = rows.categoryAt(row, k);
+      const std::vector<int> path = d.groupPath(category);
+      const std::size_t offset = labelOffset_[k];
+      for (std::size_t i = 0; i < path.size(); ++i) {
+        Slot& s = line[offset + i];
+        s.text = d.groups[static_cast<std::size_t>(path[i])].label;
+        s.key = labelKey(prefix, rows.dims[k], true, path[i]);
+      }
+      Slot& s = line[offset + path.size()];
+      const Category& c = d.categories[static_cast<std::size_t>(category)];
+      s.text = withMarkers(c.label.text, c.footnotes);
+      s.key = labelKey(prefix, rows.dims[k], false, category);
+      s.span = static_cast<std::size_t>(d.depth()) - path.size();
+      for (std::size_t i = offset + path.size() + 1;
+           i < offset + static_cast<std::size_t>(d.depth()); ++i) {
+        line[i] = Slot{{}, 0, Align::Left, s.key};
+      }
+      prefix = prefix * static_cast<std::int64_t>(rows.counts[k]) + category;
+    }
+    for (std::size_t i = 0; i < labelColumns_ && !previous.empty(); ++i) {
+      if (line[i].key != previous[i].key) break;
+      if (line[i].span > 0) line[i].text.clear();
+    }
+    for (std::size_t j = 0; j < dataColumns_; ++j) {
+      const std::int32_t cell = layout_.cellAt(row, j);
+      Slot s;
+      s.text = cellText(cell);
+      s.align = numeric_[j] ? Align::Right : Align::Left;
+      line.push_back(std::move(s));
+    }
+    return line;
+  }
+
+  void widen(const Slot& slot, std::size_t column) {
+    if (slot.span == 1) {
+      widths_[column] = std::max(widths_[column], displayWidth(slot.text));
+    } else if (slot.span > 1) {
+      spans_.push_back({column, slot.span, displayWidth(slot.text)});
+    }
+  }
+
+  // Column widths from every label and cell; a spanning label wider than the
+  // columns it covers widens them.
+  void measure() {
+    widths_.assign(labelColumns_ + dataColumns_, 0);
+    for (std::size_t k = 0; k < layout_.rows.dims.size(); ++k) {
+      const Dimension& d = dim(layout_.rows.dims[k]);
+      for (std::size_t c = 0; c < d.categories.size(); ++c) {
+        const Line line = labelSlotsOf(d, static_cast<int>(c), labelOffset_[k]);
+        for (std::size_t i = 0; i < line.size(); ++i) widen(line[i], i);
+      }
+    }
+    for (std::size_t r = 0; r < layout_.rows.size; ++r) {
+      for (std::size_t j = 0; j < dataColumns_; ++j) {
+        const std::int32_t cell = layout_.cellAt(r, j);
+        if (cell < 0) continue;
+        if (table_.cells()[static_cast<std::size_t>(cell)].kind == Content::Kind::Number) {
+          numeric_[j] = true;
+        }
+        widths_[labelColumns_ + j] =
+            std::max(widths_[labelColumns_ + j], displayWidth(cellText(cell)));
+      }
+    }
+    for (Line& line : header_) {
+      for (std::size_t i = 0; i < line.size(); ++i) {
+        if (i >= labelColumns_ && line[i].span == 1) {
+          line[i].align = numeric_[i - labelColumns_] ? Align::Right : Align::Left;
+        }
+        widen(line[i], i);
+      }
+    }
+    for (const SpanNeed& s : spans_) {
+      std::size_t room = (s.span - 1) * kColumnGap.size();
+      for (std::size_t i = s.column; i < s.column + s.span; ++i) room += widths_[i];
+      if (s.width <= room) continue;
+      // Spread the shortfall over the covered columns, the later ones taking
+      // the remainder, so that they stay about equally wide.
+      const std::size_t extra = s.width - room;
+      for (std::size_t i = 0; i < s.span; ++i) {
+        widths_[s.column + i] += extra / s.span + (i >= s.span - extra % s.span ? 1 : 0);
+      }
+    }
+  }
+
+  // The label slots a category needs, at the columns of its dimension.
+  Line labelSlotsOf(const Dimension& d, int category, std::size_t offset) const {
+    Line line(offset + static_cast<std::size_t>(d.depth()));
+    const std::vector<int> path = d.groupPath(category);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      line[offset + i].text = d.groups[static_cast<std::size_t>(path[i])].label;
+    }
+    Slot& s = line[offset + path.size()];
+    const Category& c = d.categories[static_cast<std::size_t>(category)];
+    s.text = withMarkers(c.label.text, c.footnotes);
+    s.span = static_cast<std::size_t>(d.depth()) - path.size();
+    for (std::size_t i = 0; i < offset; ++i) line[i].span = 0;
+    for (std::size_t i = offset + path.size() + 1; i < line.size(); ++i) line[i].span = 0;
+    return line;
+  }
+
+  void writeLine(const Line& line) {
+    std::string text;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i].span == 0) continue;
+      std::size_t width = (line[i].span - 1) * kColumnGap.size();
+      for (std::size_t c = i; c < i + line[i].span; ++c) width += widths_[c];
+      if (i > 0) text += kColumnGap;
+      text += pad(line[i].text, width, line[i].align);
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    out_ << text << '\n';
+  }
+
+  struct SpanNeed {
+    std::size_t column;
+    std::size_t span;
+    std::size_t width;
+  };
+
+  const PivotTable& table_;
+  std::ostream& out_;
+  TableLayout layout_;
+  std::size_t labelColumns_ = 0;
+  std::size_t dataColumns_ = 0;
+  std::vector<std::size_t> labelOffset_;
+  std::vector<bool> numeric_;
+  std::vector<Line> header_;
+  std::vector<std::size_t> widths_;
+  std::vector<SpanNeed> spans_;
+};
+
+std::string underline(const std::string& title, char c) {
+  return std::string(std::max<std::size_t>(displayWidth(title), 1), c);
+}
+
+class TextRenderer : public Renderer {
+ public:
+  explicit TextRenderer(std::ostream& out) : out_(out) {}
+
+  void beginProcedure(const std::string& title, const CommandInfo*) override {
+    separate();
+    out_ << title << '\n' << underline(title, '=') << '\n';
+  }
+  void endProcedure() override {}
+  void beginHeading(const std::string& title) override {
+    separate();
+    out_ << title << '\n' << underline(title, '-') << '\n';
+  }
+  void endHeading() override {}
+
+  void notes(const NotesGroup& group) override {
+    separate();
+    out_ << group.title << '\n';
+    std::size_t width = 0;
+    for (const auto& [label, value] : group.entries) width = std::max(width, displayWidth(label));
+    for (const auto& [label, value] : group.entries) {
+      std::string line = "  " + pad(label, width, Align::Left) + "  " + value.text;
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+      out_ << line << '\n';
+    }
+  }
+
+  void table(const PivotTable& table) override {
+    separate();
+    TableWriter(table, out_).write();
+  }
+
+  void message(const Message& message) override {
+    separate();
+    out_ << severityWord(message.severity, true) << ": " << message.text << '\n';
+    if (message.command) {
+      out_ << "  (in: " << message.command->text;
+      if (!message.command->location.empty()) out_ << " at " << message.command->location;
+      out_ << ")\n";
+    }
+  }
+
+  void finish() override { out_.flush(); }
+
+ private:
+  // Items are separated by one blank line.
+  void separate() {
+    if (started_) out_ << '\n';
+    started_ = true;
+  }
+
+  std::ostream& out_;
+  bool started_ = false;
+};
+
+}  // namespace
+
+std::string severityWord(Severity severity, bool capitalized) {
+  switch (severity) {
+    case Severity::Error:
+      return capitalized ? "Error" : "error";
+    case Severity::Warning:
+      return capitalized ? "Warning" : "warning";
+    case Severity::Note:
+      return capitalized ? "Note" : "note";
+  }
+  return capitalized ? "Note" : "note";
+}
+
+std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out) {
+  return std::make_unique<TextRenderer>(out);
+}
+
+}  // namespace engine::output

@@ -1,0 +1,109 @@
+// The engine's state for one run of the program: the working dataset and its
+// settings, the workspace, the command being run, and the shared areas the
+// procedure sees. There is one Session per process: the procedure library
+// fetches the addresses of the shared areas once, when it is loaded (which may
+// be before any Engine exists), so the areas must never move. An Engine resets
+// the session when it starts; the host services reach it through
+// Session::current(). One Engine at a time.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/dataset.h"
+#include "engine/scanner.h"
+#include "engine/workspace_memory.h"
+#include "host/tavixwcom.h"
+#include "host/tavixwdat.h"
+
+namespace engine {
+
+class OutputBuilder;  // engine/output/builder.h
+
+struct SplitSettings {
+  std::vector<std::int64_t> variables;  // dictionary indices, in split order
+  bool layered = false;
+};
+
+// One reading of the command's tokens (SSTACK): its storage is a workspace
+// block, so that a workspace too small for the command fails cleanly.
+struct ScannerStack {
+  std::int64_t offset = 0;        // workspace block
+  std::int64_t words = 0;         // its size
+  std::int64_t lastPosition = 0;  // position of the current token; the next read is +1
+};
+
+class Session {
+ public:
+  static Session& current();  // the session of the process
+
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Back to the state of a fresh engine: no data, default settings, every
+  // workspace block released, no output. The workspace limit is kept.
+  void reset();
+
+  // ---- the working data and its settings
+  std::shared_ptr<Dataset> dataset;  // null until data are loaded
+  Dictionary& dictionary();          // the working dictionary (empty one without data)
+  SplitSettings split;
+  std::int64_t weightVariable = 0;  // 0: none
+
+  // The dictionary the dictionary services act on, as dictionaryState.selected
+  // says: 0 or 1 the working data, 2 the open matrix file (empty while none is
+  // open).
+  Dictionary& selectedDictionary();
+  // Dictionary of the matrix input file once one is open; owned by the matrix
+  // file services.
+  Dictionary* matrixDictionary = nullptr;
+
+  // ---- the shared areas the procedure sees (host/tavixwcom.h)
+  HostGlobal global;
+  MachineConstants constants;
+  HostToken token;
+  HostDictEntry entry;
+  HostDictionaryState dictionaryState;
+  MatrixFileState matrix;
+  HostCase currentCase;
+  HostSharedAreas areas;
+  HostDictionaryHandles dictionaryHandles;
+
+  // ---- the command being run
+  std::vector<Token> commandTokens;                    // tokens of the command, command name first
+  std::string commandName;                             // as typed, for messages
+  std::string sourceLocation;                          // "file:line" of the command, for messages
+  std::map<std::int64_t, ScannerStack> scannerStacks;  // by handle (SSTACK)
+  std::int64_t nextStackHandle = 1;
+  std::string statusName;  // what the procedure recorded with STATOP (may be empty)
+
+  WorkspaceMemory workspace;
+  OutputBuilder* output = nullptr;
+
+  // Copy split settings and weight into the shared areas before a procedure
+  // runs, so that the procedure sees them in HostGlobal.
+  void publishSettings();
+
+  // Shows a message tied to the current command: severity 1 note, 2 warning,
+  // 3 error (which also sets global.errorFlag). Without an output builder
+  // (some unit tests) only the flag is set.
+  void message(int severity, std::string_view text);
+
+  volatile std::sig_atomic_t interruptRequested = 0;
+
+ private:
+  Session();
+  Dictionary emptyDictionary_;  // what dictionary() gives without data
+};
+
+// Thrown by ATNJMP when the user interrupted: the engine abandons the command.
+struct Interrupted {};
+
+}  // namespace engine
