@@ -1,0 +1,145 @@
+#include "measures/binary.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "host/host.h"
+
+void proacc_binary(std::span<const double> x, std::span<double> t, std::span<double> g,
+                   Word present, std::span<Logical> presentFlags) {
+  const std::size_t n = x.size();
+  const auto wanted = static_cast<double>(present);
+  for (std::size_t i = 0; i < n; ++i) presentFlags[i] = logical(std::trunc(x[i]) == wanted);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!isTrue(presentFlags[i])) continue;
+    g[i] += 1.0;
+    double* row = t.data() + i * (i - 1) / 2;
+    for (std::size_t j = 0; j < i; ++j) {
+      if (isTrue(presentFlags[j])) row[j] += 1.0;
+    }
+  }
+}
+
+namespace {
+
+// Largest cell of each row and column, and largest row plus column total.
+struct LambdaTerms {
+  double m;
+  double k;
+};
+
+LambdaTerms lambdaTerms(double a, double b, double c, double d) {
+  return {std::max(a, b) + std::max(a, c) + std::max(c, d) + std::max(b, d),
+          std::max(a + b, c + d) + std::max(a + c, b + d)};
+}
+
+// The measure, or NaN where a denominator rules it out (mapped to missing).
+double evaluate(Word code, double a, double b, double c, double d) {
+  constexpr double kUndefined = std::numeric_limits<double>::quiet_NaN();
+  const double n = a + b + c + d;
+  const auto ratio = [](double top, double bottom) {
+    return bottom > 0.0 ? top / bottom : kUndefined;
+  };
+  const double ab = a + b, ac = a + c, bd = b + d, cd = c + d;
+  const bool marginsPositive = ab > 0.0 && ac > 0.0 && bd > 0.0 && cd > 0.0;
+  switch (code) {
+    case 10:
+      return a / n;
+    case 11:
+      return (a + d) / n;
+    case 12:
+      return ratio(a, a + b + c);
+    case 13:
+      return ratio(2.0 * (a + d), 2.0 * (a + d) + b + c);
+    case 14:
+      return ratio(2.0 * a, 2.0 * a + b + c);
+    case 15:
+      return ratio(a + d, a + d + 2.0 * (b + c));
+    case 16:
+      return ratio(a, a + 2.0 * (b + c));
+    case 17:
+      return ratio(a, b + c);
+    case 18:
+      return ratio(a + d, b + c);
+    case 19:
+      return ab > 0.0 && ac > 0.0 ? (a / ab + a / ac) * 0.5 : kUndefined;
+    case 20:
+      return marginsPositive ? (a / ab + a / ac + d / bd + d / cd) * 0.25 : kUndefined;
+    case 21:
+      return (a - b - c + d) / n;
+    case 22:
+      return ab > 0.0 && ac > 0.0 ? std::sqrt((a / ab) * (a / ac)) : kUndefined;
+    case 23:
+      return marginsPositive ? a * d / std::sqrt(ab * ac * bd * cd) : kUndefined;
+    case 24:
+      return marginsPositive ? (a * d - b * c) / std::sqrt(ab * ac * bd * cd) : kUndefined;
+    case 25: {
+      const LambdaTerms l = lambdaTerms(a, b, c, d);
+      return ratio(l.m - l.k, 2.0 * n - l.k);
+    }
+    case 26: {
+      const LambdaTerms l = lambdaTerms(a, b, c, d);
+      return (l.m - l.k) / (2.0 * n);
+    }
+    case 27: {
+      const double ad = std::sqrt(a * d), bc = std::sqrt(b * c);
+      return ratio(ad - bc, ad + bc);
+    }
+    case 28:
+      return ratio(a * d - b * c, a * d + b * c);
+    case 29:
+      return std::sqrt(b + c);
+    case 30:
+      return (b - c) * (b - c) / (n * n);
+    case 31:
+      return b * c / (n * n);
+    case 32:
+      return b + c;
+    case 33:
+      return (n * (b + c) - (b - c) * (b - c)) / (n * n);
+    case 34:
+      return (a * d - b * c) / (n * n);
+    case 35:
+      return (b + c) / (4.0 * n);
+    case 36:
+      return ratio(b + c, 2.0 * a + b + c);
+    default:
+      return kUndefined;
+  }
+}
+
+}  // namespace
+
+double probinary_measure(Word code, double a, double b, double c, double d) {
+  const double n = a + b + c + d;
+  if (!(n > 0.0)) return host::systemMissing();
+  const double value = evaluate(code, a, b, c, d);
+  return std::isnan(value) ? host::systemMissing() : value;
+}
+
+double probinary_self(Word code, double a, double b, double c, double d) {
+  const double n = a + b + c + d;
+  if (!(n > 0.0)) return host::systemMissing();
+  if (code == 10 || code == 26 || code == 34) return evaluate(code, a, b, c, d);
+  if ((code >= 11 && code <= 16) || (code >= 19 && code <= 25) || code == 27 || code == 28) {
+    return 1.0;
+  }
+  if ((code >= 29 && code <= 33) || code == 35 || code == 36) return 0.0;
+  return host::systemMissing();
+}
+
+void profinish_binary(std::span<double> t, std::span<double> g, Word features, Word code) {
+  const std::size_t n = g.size();
+  const auto f = static_cast<double>(features);
+  std::size_t pair = 0;
+  for (std::size_t i = 1; i < n; ++i) {
+    for (std::size_t j = 0; j < i; ++j, ++pair) {
+      const double a = t[pair];
+      const double b = g[i] - a;
+      const double c = g[j] - a;
+      t[pair] = probinary_measure(code, a, b, c, f - a - b - c);
+    }
+  }
+  for (double& item : g) item = probinary_self(code, item, 0.0, 0.0, f - item);
+}

@@ -1,0 +1,155 @@
+#include "measures/interval.h"
+
+#include <cmath>
+
+#include "measures/triangle.h"
+
+double prointeger_power(double d, Word p) {
+  const double a = std::fabs(d);
+  // Even powers start from d (its sign vanishes in the first square), odd
+  // powers from |d|; the chains below are fixed so results never vary.
+  switch (p) {
+    case 1:
+      return a;
+    case 2:
+      return d * d;
+    case 3:
+      return a * a * a;
+    case 4: {
+      const double d2 = d * d;
+      return d2 * d2;
+    }
+    case 5: {
+      const double a2 = a * a;
+      const double a4 = a2 * a2;
+      return a4 * a;
+    }
+    case 6: {
+      const double d2 = d * d;
+      const double d4 = d2 * d2;
+      return d4 * d2;
+    }
+    case 7: {
+      const double a2 = a * a;
+      const double a4 = a2 * a2;
+      return a4 * a2 * a;
+    }
+    case 8: {
+      const double d2 = d * d;
+      const double d4 = d2 * d2;
+      return d4 * d4;
+    }
+    case 9: {
+      const double a2 = a * a;
+      const double a4 = a2 * a2;
+      return a4 * a4 * a;
+    }
+    case 10: {
+      const double d2 = d * d;
+      const double d4 = d2 * d2;
+      return d4 * d4 * d2;
+    }
+    case 11: {
+      const double a2 = a * a;
+      const double a4 = a2 * a2;
+      return a4 * a4 * a2 * a;
+    }
+    case 12: {
+      const double d2 = d * d;
+      const double d4 = d2 * d2;
+      return d4 * d4 * d4;
+    }
+    default:
+      return std::pow(a, static_cast<double>(p));
+  }
+}
+
+namespace {
+
+// Calls pair(t_ij, x_i, x_j) for i = 2..N, j = 1..i-1, walking T in order.
+template <typename Pair>
+void forEachPair(std::span<const double> x, std::span<double> t, Pair pair) {
+  const std::size_t n = x.size();
+  double* out = t.data();
+  for (std::size_t i = 1; i < n; ++i) {
+    const double xi = x[i];
+    for (std::size_t j = 0; j < i; ++j) pair(*out++, xi, x[j]);
+  }
+}
+
+template <Word P>
+void accumulatePower(std::span<const double> x, std::span<double> t) {
+  forEachPair(x, t, [](double& s, double xi, double xj) { s += prointeger_power(xi - xj, P); });
+}
+
+}  // namespace
+
+void proacc_power(std::span<const double> x, std::span<double> t, Word p) {
+  // The common exponents get their own loops so that the power folds into
+  // straight-line multiplications without a branch per pair.
+  switch (p) {
+    case 1:
+      return accumulatePower<1>(x, t);
+    case 2:
+      return accumulatePower<2>(x, t);
+    case 3:
+      return accumulatePower<3>(x, t);
+    case 4:
+      return accumulatePower<4>(x, t);
+    default:
+      forEachPair(x, t,
+                  [p](double& s, double xi, double xj) { s += prointeger_power(xi - xj, p); });
+  }
+}
+
+void proacc_max(std::span<const double> x, std::span<double> t) {
+  forEachPair(x, t, [](double& s, double xi, double xj) {
+    const double d = std::fabs(xi - xj);
+    s = s >= d ? s : d;
+  });
+}
+
+void proacc_cross(std::span<const double> x, std::span<double> t, std::span<double> g) {
+  const std::size_t n = x.size();
+  double* out = t.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    const double xi = x[i];
+    g[i] += xi * xi;
+    for (std::size_t j = 0; j < i; ++j) *out++ += x[j] * xi;
+  }
+}
+
+void proacc_centered(std::span<const double> x, std::span<double> t, double& m, std::span<double> u,
+                     std::span<double> g, std::span<double> scratch) {
+  const std::size_t n = x.size();
+  const double f = m / (1.0 + m);
+  double* out = t.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    const double di = x[i] - u[i];
+    scratch[i] = di;
+    const double gi = f * di;
+    for (std::size_t j = 0; j < i; ++j) *out++ += scratch[j] * gi;
+    g[i] += di * gi;
+  }
+  for (std::size_t i = 0; i < n; ++i) u[i] = x[i] - scratch[i] * f;
+  m += 1.0;
+}
+
+void proroot(std::span<double> t, Word r) {
+  if (r <= 1) return;
+  const double root = static_cast<double>(r);
+  for (double& s : t) s = s > 0.0 ? std::exp2(std::log2(s) / root) : 0.0;
+}
+
+void pronormalize(std::span<double> t, std::span<double> g) {
+  const std::size_t n = g.size();
+  double* out = t.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (g[i] > 0.0) {
+      g[i] = std::sqrt(g[i]);
+      for (std::size_t j = 0; j < i; ++j, ++out) *out = g[j] > 0.0 ? *out / g[i] / g[j] : 0.0;
+    } else {
+      for (std::size_t j = 0; j < i; ++j) *out++ = 0.0;
+    }
+  }
+}

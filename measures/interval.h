@@ -1,0 +1,28 @@
+// The interval measures, each split into a kernel that adds one feature to
+// every pair of items and a finishing step that runs once after the last
+// feature. The drivers own the loop over features; x holds the N items'
+// values in one feature, T is the packed triangle, G the per-item vector.
+#pragma once
+
+#include <span>
+
+#include "host/tavixwcom.h"
+
+// |d|^p for a whole p >= 1: repeated multiplication up to 12, the general
+// power above, so that results are the same on every run and machine.
+double prointeger_power(double d, Word p);
+
+void proacc_power(std::span<const double> x, std::span<double> t, Word p);
+void proacc_max(std::span<const double> x, std::span<double> t);
+void proacc_cross(std::span<const double> x, std::span<double> t, std::span<double> g);
+
+// One updating step of the correlation: means U, centred sums of squares G
+// and cross-products T; m counts the features so far. scratch holds N values.
+void proacc_centered(std::span<const double> x, std::span<double> t, double& m, std::span<double> u,
+                     std::span<double> g, std::span<double> scratch);
+
+// The r-th root of every positive sum, as 2^(log2(s)/r); r <= 1 leaves T.
+void proroot(std::span<double> t, Word r);
+// Cosine and correlation: cross-products over the roots of G; G becomes the
+// roots (items with a zero sum give 0 with everyone).
+void pronormalize(std::span<double> t, std::span<double> g);
