@@ -1,0 +1,176 @@
+// proximities: runs command files through the engine, with the PROXIMITIES
+// procedure loaded from its shared library at run time.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/output_file.h"
+#include "cli/size_option.h"
+#include "engine/engine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitErrors = 1;
+constexpr int kExitUsage = 2;
+
+struct Settings {
+  std::vector<std::string> files;
+  std::vector<std::string> commands;
+  std::string data;
+  std::string format = "text";
+  std::string outputPath;
+  std::string workspace = "4G";
+};
+
+// The procedure library: next to the program, in ../lib when installed, or
+// where PROXIMITIES_LIBRARY says.
+fs::path libraryPath() {
+  if (const char* given = std::getenv("PROXIMITIES_LIBRARY")) return given;
+  const fs::path self = fs::read_symlink("/proc/self/exe").parent_path();
+  for (const fs::path& candidate : {self / "libprox.so", self / "../lib/libprox.so"}) {
+    if (fs::exists(candidate)) return candidate;
+  }
+  return self / "libprox.so";
+}
+
+engine::ProcedureEntry loadProcedure(std::string& error) {
+  const fs::path path = libraryPath();
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    error = std::string("cannot load the procedure library: ") + dlerror();
+    return nullptr;
+  }
+  void* entry = dlsym(library, "PROX");
+  if (entry == nullptr) {
+    error = path.string() + " has no entry point PROX";
+    return nullptr;
+  }
+  return reinterpret_cast<engine::ProcedureEntry>(entry);
+}
+
+std::optional<std::string> readSource(const std::string& name, std::string& error) {
+  if (name == "-") {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    return text.str();
+  }
+  std::ifstream in(name, std::ios::binary);
+  if (!in) {
+    error = "cannot read " + name;
+    return std::nullopt;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// "LOAD" with the file name quoted for the command language.
+std::string loadCommand(const std::string& path) {
+  std::string quoted;
+  for (char c : path) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return "LOAD \"" + quoted + "\".";
+}
+
+void describe(CLI::App& app, Settings& s) {
+  app.description(
+      "Computes proximities (similarities and dissimilarities) between the cases or the "
+      "variables of a dataset. Runs the commands of each FILE in order; with no FILE and no -e, "
+      "or with FILE '-', reads commands from standard input. See docs/command-language.md.");
+  app.add_option("FILE", s.files, "command files to run, in order ('-' for standard input)");
+  app.add_option("-e,--execute", s.commands, "run these commands after the files (repeatable)");
+  app.add_option("--data", s.data, "load this CSV file as the working data first");
+  app.add_option("--format", s.format, "output format")
+      ->check(CLI::IsMember({"text", "json"}))
+      ->default_str("text");
+  app.add_option("-o,--output", s.outputPath,
+                 "write the output to this file (replaced only when the run completes)");
+  app.add_option("--workspace", s.workspace,
+                 "largest workspace the procedure may use, e.g. 512M, 4G (default 4G)")
+      ->default_str("4G");
+  app.set_version_flag("--version", std::string("proximities ") + PROX_VERSION);
+}
+
+int run(const Settings& s, std::int64_t workspaceBytes) {
+  std::string error;
+  const engine::ProcedureEntry prox = loadProcedure(error);
+  if (prox == nullptr) {
+    std::cerr << "proximities: " << error << '\n';
+    return kExitErrors;
+  }
+  OutputFile output(s.outputPath);
+  if (!output.ok()) {
+    std::cerr << "proximities: cannot write " << s.outputPath << '\n';
+    return kExitErrors;
+  }
+
+  engine::EngineOptions options;
+  options.workspaceBytes = workspaceBytes;
+  options.format = s.format == "json" ? engine::OutputFormat::Json : engine::OutputFormat::Text;
+  options.out = &output.stream();
+  engine::Engine eng(options);
+  eng.registerProcedure("PROXIMITIES", 4, prox);
+  engine::installInterruptHandler();
+
+  bool completed = true;
+  if (!s.data.empty()) completed = eng.run(loadCommand(s.data), "--data");
+
+  std::vector<std::string> files = s.files;
+  if (files.empty() && s.commands.empty()) {
+    if (isatty(STDIN_FILENO)) std::cerr << "proximities: reading commands from standard input\n";
+    files.push_back("-");
+  }
+  for (const std::string& file : files) {
+    if (!completed) break;
+    const std::optional<std::string> source = readSource(file, error);
+    if (!source) {
+      std::cerr << "proximities: " << error << '\n';
+      eng.finish();
+      return kExitErrors;
+    }
+    completed = eng.run(*source, file == "-" ? "<stdin>" : file);
+  }
+  for (std::size_t i = 0; completed && i < s.commands.size(); ++i) {
+    completed = eng.run(s.commands[i], "-e");
+  }
+  eng.finish();
+  if (!completed) return kExitErrors;  // interrupted: the output file is not kept
+  output.commit();
+  return eng.errorShown() ? kExitErrors : kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app;
+  Settings settings;
+  describe(app, settings);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  }
+  const std::optional<std::int64_t> workspace = parseSize(settings.workspace);
+  if (!workspace) {
+    std::cerr << "proximities: --workspace takes a size such as 65536, 512K, 64M or 4G\n";
+    return kExitUsage;
+  }
+  return run(settings, *workspace);
+}
