@@ -65,11 +65,10 @@ void procompute_stored(ProxWorkspace& ws) {
 
   FamilyPass pass(o.measureCode, o.measureParam1, o.measureParam2, familyArrays(ws, n));
   pass.start();
-  const auto data = ws::reals(ws, o.blocks.dataMatrix, o.nvar * o.ncase);
-  for (Word k = 0; k < o.nvar; ++k) {
-    ATNJMP(ws);
-    pass.add(data.subspan(static_cast<std::size_t>(k * o.ncase), static_cast<std::size_t>(n)));
-  }
+  const StoredFeatures features{ws::reals(ws, o.blocks.dataMatrix, o.nvar * o.ncase),
+                                static_cast<std::size_t>(o.ncase), static_cast<std::size_t>(n),
+                                static_cast<std::size_t>(o.nvar)};
+  pass.addStored(features, [&ws] { ATNJMP(ws); });
   pass.finish(o.nvar);
   setUnitDiagonal(info->family, itemVector(ws));
 }

@@ -57,6 +57,29 @@ void FamilyPass::add(std::span<const double> x) {
   }
 }
 
+void FamilyPass::addStored(const StoredFeatures& x, const Tick& tick) {
+  switch (family_) {
+    case Family::Power:
+      return prosweep_power(x, a_.t, p_, tick);
+    case Family::Chebychev:
+      return prosweep_max(x, a_.t, tick);
+    case Family::Cosine:
+      return prosweep_cross(x, a_.t, a_.g, tick);
+    case Family::Correlation:
+      m_ = prosweep_centered(x, a_.t, a_.u, a_.g, tick);
+      return;
+    case Family::Binary:
+      return prosweep_binary(x, a_.t, a_.g, present_, tick);
+    case Family::Counts:
+    case Family::None:
+      break;
+  }
+  for (std::size_t k = 0; k < x.features; ++k) {
+    tick();
+    add(x.values.subspan(k * x.stride, x.items));
+  }
+}
+
 void FamilyPass::finish(Word features) {
   switch (family_) {
     case Family::Power:

@@ -8,6 +8,7 @@
 
 #include "host/tavixwcom.h"
 #include "measures/catalogue.h"
+#include "measures/stored_sweep.h"
 
 struct FamilyArrays {
   std::span<double> t;              // the triangle of the current N items
@@ -26,6 +27,8 @@ class FamilyPass {
 
   void start();                               // zeroes what the sums need
   void add(std::span<const double> feature);  // one feature of all N items
+  // Every stored feature at once; the same sums as add() feature by feature.
+  void addStored(const StoredFeatures& features, const Tick& tick);
   void finish(Word features);                 // after the last feature
   double featuresSeen() const { return m_; }  // correlation's running count
   Family family() const { return family_; }
