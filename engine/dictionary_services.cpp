@@ -1,11 +1,14 @@
 // Dictionary services of the host interface: variable lists, lookups by name
 // and index, variable labels, and the split of a name into root and number.
-// They act on the dictionary that HostDictionaryState::selected names.
+// They act on the dictionary that HostDictionaryState::selected names; the
+// entry-building services (DICCLR, DICPUT, VRLBLD, VLBPTL, VLBPDE) make the
+// dictionary of a matrix file.
 #include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
 
+#include "engine/data/csv_table.h"
 #include "engine/session.h"
 #include "host/tavixwlib.h"
 
@@ -13,6 +16,8 @@ namespace {
 
 using engine::Dictionary;
 using engine::Session;
+
+constexpr Word kProximityAttribute = 3;
 
 std::string_view trimmed(std::string_view text) { return text.substr(0, ICHWDC(text)); }
 
@@ -133,6 +138,48 @@ class VariableListReader {
   Word count_ = 0;
 };
 
+// Shows the entry in hand in HostDictEntry (index: its place, 0 for a fresh one).
+void showEntryInHand(Word index) {
+  Session& s = Session::current();
+  const engine::Variable& v = s.entryWork.inHand;
+  HostDictEntry& e = s.entry;
+  e.index = index;
+  std::fill(std::begin(e.name), std::end(e.name), ' ');
+  const std::size_t n = std::min(v.name.size(), sizeof e.name);
+  std::copy_n(v.name.begin(), n, e.name);
+  e.nameLength = static_cast<Word>(n);
+  e.width = v.width;
+  e.hasUserMissing = logical(!v.missing.empty());
+  e.labelCount = v.label.empty() ? 0 : 1;
+  e.printFormat = v.print.encode();
+  e.writeFormat = v.write.encode();
+  e.attribute = v.attribute;
+  e.labelHandle = 0;
+}
+
+// The entry in hand with what the procedure changed in HostDictEntry.
+engine::Variable entryToStore(Session& s) {
+  const HostDictEntry& e = s.entry;
+  engine::Variable v = s.entryWork.inHand;
+  const bool madeNumeric = v.isString() && e.width == 0;
+  v.width = static_cast<int>(std::clamp<Word>(e.width, 0, engine::data::kMaxStringWidth));
+  v.print = engine::Format::decode(e.printFormat);
+  v.write = engine::Format::decode(e.writeFormat);
+  v.attribute = static_cast<int>(e.attribute);
+  const auto& labels = s.entryWork.madeLabels;
+  if (e.labelHandle >= 1 && e.labelHandle <= static_cast<Word>(labels.size())) {
+    v.label = labels[static_cast<std::size_t>(e.labelHandle - 1)];
+  }
+  // A proximity variable holds proximities, not the values that the labels
+  // and missing values of its source describe; a string made numeric keeps
+  // no string missing values either.
+  if (v.attribute == kProximityAttribute || madeNumeric) {
+    v.valueLabels.clear();
+    v.missing = engine::MissingValues{};
+  }
+  return v;
+}
+
 const engine::Variable* currentEntryVariable() {
   Session& s = Session::current();
   const Dictionary& d = s.selectedDictionary();
@@ -168,21 +215,68 @@ Word DICSCH(std::string_view name) { return Session::current().selectedDictionar
 void DICGET(Word index) {
   Session& s = Session::current();
   const Dictionary& d = s.selectedDictionary();
-  HostDictEntry& e = s.entry;
-  e = HostDictEntry{};
+  s.entry = HostDictEntry{};
+  s.entryWork.inHand = engine::Variable{};
   if (index < 1 || index > static_cast<Word>(d.size())) return;
-  const engine::Variable& v = d.at(index);
-  e.index = index;
-  std::fill(std::begin(e.name), std::end(e.name), ' ');
-  const std::size_t n = std::min(v.name.size(), sizeof e.name);
-  std::copy_n(v.name.begin(), n, e.name);
-  e.nameLength = static_cast<Word>(n);
-  e.width = v.width;
-  e.hasUserMissing = logical(!v.missing.empty());
-  e.labelCount = v.label.empty() ? 0 : 1;
-  e.printFormat = v.print.encode();
-  e.writeFormat = v.write.encode();
-  e.attribute = v.attribute;
+  s.entryWork.inHand = d.at(index);
+  showEntryInHand(index);
+}
+
+void DICCLR(std::string_view name) {
+  Session& s = Session::current();
+  s.entry = HostDictEntry{};
+  engine::Variable fresh;
+  fresh.name = std::string(trimmed(name));
+  s.entryWork.inHand = std::move(fresh);
+  showEntryInHand(0);
+}
+
+// Entries are stored only in the dictionary of a matrix file being written:
+// the working data's dictionary changes through the engine's own commands.
+void DICPUT(Word index) {
+  Session& s = Session::current();
+  if (s.dictionaryState.selected != engine::kMatrixOutputDictionary ||
+      s.matrixOutputDictionary == nullptr) {
+    s.message(3, "There is no matrix file being written to store a variable in.");
+    return;
+  }
+  Dictionary& d = *s.matrixOutputDictionary;
+  engine::Variable v = entryToStore(s);
+  const Word existing = d.find(v.name);
+  if (existing != 0 && existing != index) {
+    s.message(3, "The matrix file cannot have two variables named " + v.name +
+                     "; rename the variable of the working data.");
+    return;
+  }
+  if (index >= 1 && index <= static_cast<Word>(d.size())) {
+    d.at(index) = std::move(v);
+  } else {
+    d.add(std::move(v));
+  }
+}
+
+Word DIFENC(Word type, Word width, Word decimals) {
+  return engine::Format{static_cast<int>(type), static_cast<int>(width), static_cast<int>(decimals)}
+      .encode();
+}
+
+Word VRLBLD(std::string_view label) {
+  auto& labels = Session::current().entryWork.madeLabels;
+  labels.emplace_back(trimmed(label));
+  return static_cast<Word>(labels.size());
+}
+
+void VLBPTL(ProxWorkspace& /*ws*/, Word /*first*/, Word /*count*/, Word words,
+            std::string_view text, Word /*mode*/) {
+  const auto limit = static_cast<std::size_t>(std::max<Word>(words, 0)) * 8;
+  Session::current().entryWork.longLabel = std::string(trimmed(text.substr(0, limit)));
+}
+
+void VLBPDE(ProxWorkspace& /*ws*/) {
+  Session& s = Session::current();
+  s.entryWork.inHand.label = s.entryWork.longLabel;
+  s.entry.labelCount = s.entryWork.inHand.label.empty() ? 0 : 1;
+  s.entry.labelHandle = 0;
 }
 
 bool VLBGDE() {

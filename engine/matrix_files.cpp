@@ -1,17 +1,45 @@
-// Matrix-file services of the host interface. For now they parse file
-// specifications; opening, reading and writing matrix files are not
-// available yet, and say so.
+// Matrix-file services of the host interface: the file specifications of
+// MATRIX=IN and OUT, the matrix input read row by row and group by group, and
+// the matrix output built entry by entry and row by row. The files themselves
+// are CSV files with their sidecar (docs/matrix-files.md); * is the working
+// data.
+#include "engine/matrix_files.h"
+
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "engine/data/case_reader.h"
+#include "engine/data/number_text.h"
+#include "engine/matrix_reader.h"
+#include "engine/matrix_writer.h"
+#include "engine/output/builder.h"
+#include "engine/output/catalogue.h"
 #include "engine/session.h"
 #include "host/tavixwlib.h"
 
 namespace {
 
+using engine::DataError;
+using engine::MatrixReader;
+using engine::MatrixWriter;
 using engine::Session;
 
-constexpr std::string_view kNotAvailable = "Matrix input files are not available yet.";
+// The matrix files of the command being run.
+struct MatrixFiles {
+  std::unique_ptr<MatrixReader> input;
+  bool inputOpen = false;
+  bool outputGiven = false;
+  std::optional<std::filesystem::path> outputFile;  // none: the working data
+  std::unique_ptr<MatrixWriter> output;
+  std::vector<std::int64_t> outputGroupVariables;  // where rows take their split values
+};
+
+MatrixFiles& files() {
+  static MatrixFiles state;
+  return state;
+}
 
 // The current token as a file specification: a quoted file name, or * for
 // the working data. Returns false (after an error) for anything else.
@@ -39,37 +67,365 @@ bool parseSpecification(bool& workingData) {
   return true;
 }
 
+std::filesystem::path specifiedPath() {
+  const MatrixFileState& m = Session::current().matrix;
+  const std::string_view name(m.fileName, sizeof m.fileName);
+  return std::string(name.substr(0, ICHWDC(name)));
+}
+
+std::vector<std::int64_t> splitVariablesShown() {
+  const HostGlobal& g = Session::current().global;
+  const auto count = static_cast<std::size_t>(std::clamp<Word>(g.splitCount, 0, 8));
+  return {g.splitVars, g.splitVars + count};
+}
+
+// Where ROWTYPE_, VARNAME_ and the proximity variables are; false (after an
+// error) when the dictionary is not that of a matrix data file.
+bool describeInput(const MatrixReader& input, bool workingData) {
+  Session& s = Session::current();
+  const engine::Dictionary& d = input.dictionary();
+  const std::string name =
+      workingData ? std::string("The working data") : "The matrix file " + input.source();
+  const std::int64_t rowtype = d.find("ROWTYPE_");
+  const std::int64_t varname = d.find("VARNAME_");
+  if (rowtype == 0) {
+    s.message(3, name +
+                     " has no variable ROWTYPE_, so it holds no matrix (see "
+                     "docs/matrix-files.md for what a matrix data file holds).");
+    return false;
+  }
+  if (varname != 0 && varname < rowtype) {
+    s.message(3, name +
+                     " has VARNAME_ before ROWTYPE_; a matrix data file has its split-file "
+                     "variables, ROWTYPE_, ID and CASENO_, VARNAME_, then the proximities.");
+    return false;
+  }
+  for (const auto& [index, what] : {std::pair{rowtype, "the row type PROX"},
+                                    std::pair{varname, "the names of the proximity variables"}}) {
+    if (index != 0 && !d.at(index).isString() && !input.knownEmpty()) {
+      s.message(3,
+                name + " has numbers in " + d.at(index).name + ", which should hold " + what + ".");
+      return false;
+    }
+  }
+  const std::int64_t first = std::max(rowtype, varname) + 1;
+  if (first > static_cast<std::int64_t>(d.size())) {
+    s.message(3, name + " has no proximity variables after VARNAME_.");
+    return false;
+  }
+  MatrixFileState& m = s.matrix;
+  m.rowtypeIndex = rowtype;
+  m.firstItemVar = first;
+  m.lastItemVar = static_cast<Word>(d.size());
+  m.inputVarCount = static_cast<Word>(d.size());
+  m.inputDictWord = workingData ? engine::kWorkingDictionary : engine::kMatrixDictionary;
+  m.recordLength = input.recordLength();
+  return true;
+}
+
+std::string variableName(const engine::Dictionary& d, Word index) {
+  if (index < 1 || index > static_cast<Word>(d.size())) {
+    return "(variable " + std::to_string(index) + ")";
+  }
+  return d.at(index).name;
+}
+
 }  // namespace
 
-void MTDINI(ProxWorkspace& /*ws*/) { Session::current().matrix = MatrixFileState{}; }
+namespace engine {
+
+void abandonMatrixFiles() {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
+  if (f.inputOpen && s.output != nullptr) s.output->resetSplitSource();
+  f = MatrixFiles{};  // an output file not yet renamed into place is removed
+  s.matrixDictionary = nullptr;
+  s.matrixOutputDictionary = nullptr;
+}
+
+}  // namespace engine
+
+void MTDINI(ProxWorkspace& /*ws*/) {
+  engine::abandonMatrixFiles();
+  Session::current().matrix = MatrixFileState{};
+}
 
 void MTDFRI(ProxWorkspace& /*ws*/, Word /*a*/, Word /*b*/, Word /*c*/, Logical& failed) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
   bool workingData = false;
-  failed = logical(!parseSpecification(workingData));
-  if (!isTrue(failed)) Session::current().matrix.inputIsWorkingData = logical(workingData);
+  failed = kTrue;
+  if (!parseSpecification(workingData)) return;
+  s.matrix.inputIsWorkingData = logical(workingData);
+  try {
+    if (workingData && !s.dataset) {
+      throw DataError("There are no working data to read a matrix from.");
+    }
+    f.input = workingData ? MatrixReader::fromDataset(s.dataset, splitVariablesShown())
+                          : MatrixReader::fromFile(specifiedPath());
+  } catch (const DataError& e) {
+    s.message(3, e.what());
+    return;
+  }
+  if (!describeInput(*f.input, workingData)) {
+    f.input.reset();
+    return;
+  }
+  s.matrixDictionary = f.input->ownDictionary();
+  failed = kFalse;
 }
 
 void MTDFRO(ProxWorkspace& /*ws*/, Logical& failed) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
   bool workingData = false;
-  failed = logical(!parseSpecification(workingData));
-  if (!isTrue(failed)) Session::current().matrix.outputIsWorkingData = logical(workingData);
+  failed = kTrue;
+  if (!parseSpecification(workingData)) return;
+  s.matrix.outputIsWorkingData = logical(workingData);
+  s.matrix.outputDictWord = engine::kMatrixOutputDictionary;
+  f.outputFile.reset();
+  if (!workingData) {
+    const std::filesystem::path path = specifiedPath();
+    const std::filesystem::path folder = path.parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+      s.message(3, "The folder " + folder.string() + " of the matrix file does not exist.");
+      return;
+    }
+    if (std::filesystem::is_directory(path, ec)) {
+      s.message(3, path.string() + " is a folder; the matrix file needs a file name.");
+      return;
+    }
+    f.outputFile = path;
+  }
+  f.outputGiven = true;
+  failed = kFalse;
 }
 
 void MTDOPN(ProxWorkspace& /*ws*/, Logical& failed) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
   failed = kTrue;
-  Session::current().message(3, kNotAvailable);
+  if (!f.input) return;
+  try {
+    if (!f.input->open()) {
+      s.matrix.endOfMatrixInput = kTrue;
+      s.message(2, (isTrue(s.matrix.inputIsWorkingData)
+                        ? std::string("The working data have")
+                        : "The matrix file " + f.input->source() + " has") +
+                       " no rows, so there is no matrix to read.");
+    }
+  } catch (const DataError& e) {
+    s.message(2, e.what());
+    return;
+  }
+  f.inputOpen = true;
+  if (s.output != nullptr) {
+    s.output->setSplitSource([] {
+      const MatrixFiles& current = files();
+      return current.input ? current.input->groupTitle() : engine::OutputBuilder::SplitValues{};
+    });
+  }
+  failed = kFalse;
 }
 
-Logical QMXSSF(ProxWorkspace& /*ws*/) { return kFalse; }
+Logical QMXSSF(ProxWorkspace& /*ws*/) {
+  MatrixFiles& f = files();
+  if (!f.inputOpen || isTrue(Session::current().matrix.endOfMatrixInput)) return kFalse;
+  return logical(f.input->groupHasRow());
+}
 
-void MTXMAP(ProxWorkspace& /*ws*/, Word /*varListOffset*/, Word /*nvar*/, Word& mapOffset,
-            Word& mapSize, Word /*message1*/, Word /*message2*/) {
+void MTXMAP(ProxWorkspace& ws, Word varListOffset, Word nvar, Word& mapOffset, Word& mapSize,
+            Word message1, Word message2) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
   mapOffset = 0;
   mapSize = 0;
-  Session::current().message(3, kNotAvailable);
+  if (!f.input || nvar < 1) {
+    s.message(3, "There is no matrix input to take proximities from.");
+    return;
+  }
+  if (isTrue(QNOMEM(mapOffset, 8, nvar, 8, ws))) {
+    s.message(3, "The workspace is too small for the map of the matrix file.");
+    return;
+  }
+  mapSize = nvar;
+  const auto list = ws::integers(ws, varListOffset, nvar);
+  const auto map = ws::integers(ws, mapOffset, nvar);
+  const engine::Dictionary& d = f.input->dictionary();
+  for (std::size_t j = 0; j < list.size(); ++j) {
+    const Word index = list[j];
+    map[j] = 0;
+    if (index < s.matrix.firstItemVar || index > s.matrix.lastItemVar) {
+      s.message(3, engine::output::numberedMessage(message1, variableName(d, index)));
+    } else if (d.at(index).isString()) {
+      s.message(3, engine::output::numberedMessage(message2, variableName(d, index)));
+    } else {
+      map[j] = f.input->recordPosition(index);
+    }
+  }
 }
 
-// Nothing is ever open yet, so there is nothing to close.
-void MTDCLI(ProxWorkspace& /*ws*/) {}
-void MTDNDI(ProxWorkspace& /*ws*/) {}
-void MTDCLS(ProxWorkspace& /*ws*/) {}
+void MTDOBV(ProxWorkspace& /*ws*/, Word variable, std::span<Word> target, Word mode, Word& status) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
+  status = 0;
+  if (!f.inputOpen || !f.input->hasRow()) {
+    status = 1;
+    return;
+  }
+  if (mode == -1) {
+    try {
+      f.input->advance();
+    } catch (const DataError& e) {
+      s.message(2, e.what());
+      s.matrix.endOfMatrixInput = kTrue;
+      status = 2;
+      return;
+    }
+    if (!f.input->hasRow()) s.matrix.endOfMatrixInput = kTrue;
+    return;
+  }
+  if (!f.input->read(variable, target)) status = 1;
+}
+
+void MTDMPD(Word /*itemCount*/, ProxWorkspace& /*ws*/, Word caseLabelWidth, Word caseLabelVariable,
+            Word varnameWidth, Word /*kind*/, Logical makeCaseLabels, Logical copyCaseNumbers) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
+  if (!f.outputGiven) {
+    s.message(3, "No matrix file was given to write.");
+    return;
+  }
+  const engine::Dictionary& from = s.selectedDictionary();
+  MatrixWriter::Standard standard;
+  f.outputGroupVariables.clear();
+  for (const std::int64_t index : splitVariablesShown()) {
+    if (index < 1 || index > static_cast<std::int64_t>(from.size())) continue;
+    standard.splitVariables.push_back(from.at(index));
+    f.outputGroupVariables.push_back(index);
+  }
+  if (caseLabelWidth > 0) {
+    standard.caseLabelWidth = static_cast<int>(caseLabelWidth);
+    if (caseLabelVariable >= 1 && caseLabelVariable <= static_cast<Word>(from.size())) {
+      standard.caseLabelTitle = from.at(caseLabelVariable).label;
+    }
+  } else if (isTrue(makeCaseLabels)) {
+    standard.caseLabelWidth = 8;
+  }
+  standard.caseNumbers = isTrue(copyCaseNumbers);
+  standard.varnameWidth = static_cast<int>(std::clamp<Word>(varnameWidth, 1, 64));
+  f.output = std::make_unique<MatrixWriter>(f.outputFile);
+  try {
+    f.output->startDictionary(standard);
+  } catch (const DataError& e) {
+    f.output.reset();
+    s.message(3, e.what());
+    return;
+  }
+  s.matrixOutputDictionary = &f.output->dictionary();
+}
+
+void MTDDIC(ProxWorkspace& /*ws*/) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
+  if (!f.output) return;
+  try {
+    f.output->begin();
+  } catch (const DataError& e) {
+    s.message(3, e.what());
+  }
+}
+
+namespace {
+
+void startRow(std::string_view varname, const Keyword& rowtype, std::span<const Word> leading) {
+  MatrixFiles& f = files();
+  if (!f.output) {
+    Session::current().message(3, "A matrix file row came before the file's dictionary.");
+    return;
+  }
+  f.output->startRow(rowtype.view(), varname, leading);
+}
+
+}  // namespace
+
+void MTXREC(std::string_view varname, const Keyword& rowtype, ProxWorkspace& /*ws*/,
+            std::span<const Word> leading) {
+  startRow(varname, rowtype, leading);
+}
+
+void MTXCRR(Word row, const Keyword& rowtype, ProxWorkspace& /*ws*/,
+            std::span<const Word> leading) {
+  MatrixFiles& f = files();
+  const std::string name = f.output ? f.output->itemName(row) : std::string();
+  if (f.output && name.empty()) {
+    Session::current().message(
+        3, "The matrix file has no item variable for row " + std::to_string(row) + ".");
+    return;
+  }
+  startRow(name, rowtype, leading);
+}
+
+void MTXVOB(double value, ProxWorkspace& /*ws*/) {
+  MatrixFiles& f = files();
+  if (f.output) f.output->addValue(value);
+}
+
+void MTDWRT(ProxWorkspace& /*ws*/) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
+  if (!f.output) return;
+  // A matrix read from a file carries that file's groups; a computed one the
+  // group of the cases just read.
+  const engine::Case* group = f.inputOpen ? f.input->groupRow() : engine::lastDeliveredCase();
+  try {
+    f.output->writeRow(group, f.outputGroupVariables);
+  } catch (const DataError& e) {
+    s.message(3, e.what());
+  }
+}
+
+void MTDCLI(ProxWorkspace& /*ws*/) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
+  if (f.inputOpen && s.output != nullptr) s.output->resetSplitSource();
+  f.input.reset();
+  f.inputOpen = false;
+  s.matrixDictionary = nullptr;
+}
+
+void MTDNDI(ProxWorkspace& /*ws*/) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
+  if (!f.output || !f.output->toWorkingData() || !f.output->hasDictionary()) return;
+  const std::size_t splitCount = f.output->splitCount();
+  const std::int64_t rows = f.output->rowsWritten();
+  const auto variables = static_cast<std::int64_t>(f.output->dictionary().size());
+  const std::string source = "the matrix written by " + s.commandName;
+  s.dataset = f.output->toDataset(source);
+  s.split.variables.clear();
+  for (std::size_t k = 1; k <= splitCount; ++k)
+    s.split.variables.push_back(static_cast<std::int64_t>(k));
+  s.weightVariable = 0;
+  f.output.reset();
+  s.matrixOutputDictionary = nullptr;
+  s.message(1, "The working data are now " + engine::data::countOf(rows, "case", "cases") + " of " +
+                   engine::data::countOf(variables, "variable", "variables") + " from " + source +
+                   ".");
+}
+
+void MTDCLS(ProxWorkspace& /*ws*/) {
+  Session& s = Session::current();
+  MatrixFiles& f = files();
+  if (f.output && !isTrue(s.global.errorFlag)) {
+    try {
+      f.output->commit();
+    } catch (const DataError& e) {
+      s.message(3, e.what());
+    }
+  }
+  f.output.reset();  // a file not renamed into place is removed
+  f.outputGiven = false;
+  s.matrixOutputDictionary = nullptr;
+}

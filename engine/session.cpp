@@ -12,8 +12,6 @@
 namespace engine {
 namespace {
 
-constexpr Word kWorkingDictionary = 1;
-constexpr Word kMatrixDictionary = 2;
 constexpr std::size_t kSplitSlots = std::size(HostGlobal{}.splitVars);
 
 MachineConstants machineConstants() {
@@ -46,6 +44,8 @@ void Session::reset() {
   split = SplitSettings{};
   weightVariable = 0;
   matrixDictionary = nullptr;
+  matrixOutputDictionary = nullptr;
+  entryWork = EntryWork{};
   emptyDictionary_ = Dictionary{};
 
   // Assign in place: the procedure holds the addresses of these areas.
@@ -71,10 +71,14 @@ void Session::reset() {
 Dictionary& Session::dictionary() { return dataset ? dataset->dictionary : emptyDictionary_; }
 
 Dictionary& Session::selectedDictionary() {
-  if (dictionaryState.selected == kMatrixDictionary) {
-    return matrixDictionary != nullptr ? *matrixDictionary : emptyDictionary_;
+  switch (dictionaryState.selected) {
+    case kMatrixDictionary:
+      return matrixDictionary != nullptr ? *matrixDictionary : emptyDictionary_;
+    case kMatrixOutputDictionary:
+      return matrixOutputDictionary != nullptr ? *matrixOutputDictionary : emptyDictionary_;
+    default:
+      return dictionary();
   }
-  return dictionary();
 }
 
 void Session::publishSettings() {

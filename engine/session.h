@@ -27,6 +27,11 @@ namespace engine {
 
 class OutputBuilder;  // engine/output/builder.h
 
+// Values of HostDictionaryState::selected.
+inline constexpr std::int64_t kWorkingDictionary = 1;
+inline constexpr std::int64_t kMatrixDictionary = 2;        // the matrix input file's
+inline constexpr std::int64_t kMatrixOutputDictionary = 3;  // the matrix output file's
+
 struct SplitSettings {
   std::vector<std::int64_t> variables;  // dictionary indices, in split order
   bool layered = false;
@@ -58,12 +63,23 @@ class Session {
   std::int64_t weightVariable = 0;  // 0: none
 
   // The dictionary the dictionary services act on, as dictionaryState.selected
-  // says: 0 or 1 the working data, 2 the open matrix file (empty while none is
-  // open).
+  // says: 0 or 1 the working data, 2 the matrix input file's, 3 the matrix
+  // output file's (an empty one while there is no such file).
   Dictionary& selectedDictionary();
-  // Dictionary of the matrix input file once one is open; owned by the matrix
-  // file services.
+  // Dictionaries of the matrix input file once one is open and of the matrix
+  // output file being built; owned by the matrix file services.
   Dictionary* matrixDictionary = nullptr;
+  Dictionary* matrixOutputDictionary = nullptr;
+
+  // The entry in hand of the dictionary services (DICGET, DICCLR, DICPUT),
+  // whole, and the labels made for it (VRLBLD handles are 1-based positions
+  // in madeLabels; VLBPTL keeps longLabel until VLBPDE attaches it). Cleared
+  // after every procedure.
+  struct EntryWork {
+    Variable inHand;
+    std::vector<std::string> madeLabels;
+    std::string longLabel;
+  } entryWork;
 
   // ---- the shared areas the procedure sees (host/tavixwcom.h)
   HostGlobal global;

@@ -21,6 +21,7 @@ HostGlobal& global() { return *areas.global; }
 const MachineConstants& constants() { return *areas.constants; }
 const HostToken& token() { return *areas.token; }
 const HostDictEntry& entry() { return *areas.entry; }
+HostDictEntry& editableEntry() { return *areas.entry; }
 HostDictionaryState& dictionaryState() { return *areas.dictionary; }
 MatrixFileState& matrix() { return *areas.matrix; }
 const HostCase& currentCase() { return *areas.currentCase; }

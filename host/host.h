@@ -17,6 +17,8 @@ HostGlobal& global();
 const MachineConstants& constants();
 const HostToken& token();
 const HostDictEntry& entry();
+// The entry in hand, for the fields DICPUT stores (host/tavixwlib.h).
+HostDictEntry& editableEntry();
 HostDictionaryState& dictionaryState();
 MatrixFileState& matrix();
 const HostCase& currentCase();

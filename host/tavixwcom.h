@@ -72,7 +72,8 @@ struct HostDictEntry {
   Word labelCount = 0;   // 1 when the variable has a label, else 0
   Word printFormat = 0;  // format code as DIFENC makes it
   Word writeFormat = 0;
-  Word attribute = 0;  // measurement attribute kept for matrix files
+  Word attribute = 0;    // 3: a proximity variable of a matrix file (see DICPUT)
+  Word labelHandle = 0;  // a label made by VRLBLD for DICPUT to store; 0 keeps the entry's own
 };
 
 // State of the matrix data files of the current command.
@@ -85,13 +86,14 @@ struct MatrixFileState {
   Word lastItemVar = 0;
   Word inputVarCount = 0;   // variables in the matrix input dictionary
   Word inputDictWord = 0;   // dictionary setting that selects the input file's
+  Word outputDictWord = 0;  // dictionary setting that selects the output file's
   Word recordLength = 0;    // words of one matrix input record
   char fileName[255] = {};  // file name of the last specification, blank-padded
 };
 
 // Which dictionary the dictionary services act on.
 struct HostDictionaryState {
-  Word selected = 1;       // 1: the working data; other values: a matrix file's dictionary
+  Word selected = 1;       // 1: the working data; 2: the matrix input's; 3: the matrix output's
   Word variableCount = 0;  // variables in the working data's dictionary
 };
 

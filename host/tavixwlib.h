@@ -53,6 +53,26 @@ Word MTXMCH(std::string_view name, std::span<const Word> list);
 void SPLIT(std::string_view name, FixedText<8>& root, Word& number, Word& numberStart);
 bool QSIMTC(Word value, std::span<const Word> list);  // is value in the list?
 
+// Building entries. DICGET makes an existing entry the entry in hand, DICCLR
+// starts a fresh numeric one with the given name. The procedure may change the
+// width, formats, attribute and labelHandle of HostDictEntry (host::
+// editableEntry()) before DICPUT stores the entry in the dictionary of the
+// matrix file being written, which must be the one selected (outputDictWord):
+// index 0 appends it, an index replaces that entry. A name the dictionary has
+// already is an error (the host's error flag is set). Attribute 3 marks a
+// proximity variable of a matrix file: its values are proximities, so value
+// labels and user-missing values of the entry it was copied from are dropped.
+void DICCLR(std::string_view name);
+void DICPUT(Word index);
+Word DIFENC(Word type, Word width, Word decimals);  // print and write format code
+Word VRLBLD(std::string_view label);                // a variable-label handle for labelHandle
+// Attach a long label to the entry in hand: VLBPTL keeps the text, cut to
+// words eight-character words (the other values: first label 1, count 1,
+// mode -1 replace); VLBPDE attaches it. Trailing blanks are not kept.
+void VLBPTL(ProxWorkspace& ws, Word first, Word count, Word words, std::string_view text,
+            Word mode);
+void VLBPDE(ProxWorkspace& ws);
+
 // ---- Cases --------------------------------------------------------------
 void OBINIT(ProxWorkspace& ws);  // get ready to read the working data
 void OBPINI(ProxWorkspace& ws);  // start a pass over the cases
@@ -65,6 +85,11 @@ void MSCOPY(const HostCase& current, std::span<double> out, std::span<const Word
 Logical QLMISS(const HostCase& current, std::span<const Word> indices, Logical includeMissing,
                ProxWorkspace& ws);
 Logical QDINT(double value);  // is the value a whole number (within the tolerance)?
+
+// ---- Numbers ------------------------------------------------------------
+// The integer part of the base-10 logarithm (ILOG10(999) = 2, ILOG10(1000) =
+// 3); 0 for values below 1.
+Word ILOG10(double value);
 
 // ---- Memory -------------------------------------------------------------
 // Place count elements of elementSize bytes; true when the workspace cannot.
@@ -87,17 +112,60 @@ Word GETTXT(Word number, std::span<char> buffer);  // catalogue text, at most 40
 void ASSERT(std::string_view routine, std::string_view condition);
 
 // ---- Matrix files -------------------------------------------------------
-void MTDINI(ProxWorkspace& ws);
-// Parse the current token as a matrix file specification: a quoted file name,
-// or * for the working data.
+// A matrix file is a CSV file with its sidecar (docs/matrix-files.md); * is
+// the working data. Relative file names are relative to the current directory.
+void MTDINI(ProxWorkspace& ws);  // forget the matrix files of an earlier command
+// Parse the current token as the matrix input: a quoted file name or *. The
+// input's dictionary is read at once (MatrixFileState: rowtypeIndex, the
+// proximity variables after VARNAME_, inputVarCount, inputDictWord,
+// recordLength); a file that cannot be read, or that has no ROWTYPE_ or no
+// proximity variables, is reported and fails. The values a, b, c are not used.
 void MTDFRI(ProxWorkspace& ws, Word a, Word b, Word c, Logical& failed);
+// Parse the current token as the matrix output; a file must go to an existing
+// folder.
 void MTDFRO(ProxWorkspace& ws, Logical& failed);
+// Open the rows of the matrix input. Its split-file groups are runs of rows
+// with the same values of the variables before ROWTYPE_ (the working data's
+// split-file variables for *).
 void MTDOPN(ProxWorkspace& ws, Logical& failed);
+// True while the current group has another row. A false answer at the end of
+// a group moves the input on to the next group on the next call; after the
+// last row the end-of-matrix-input flag is set.
 Logical QMXSSF(ProxWorkspace& ws);
+// Place the matrix map: for each analysis variable, the word of the matrix
+// record where its value lies. A variable that is not a proximity variable
+// gets message1, a string variable message2 (both errors).
 void MTXMAP(ProxWorkspace& ws, Word varListOffset, Word nvar, Word& mapOffset, Word& mapSize,
             Word message1, Word message2);
-void MTDCLI(ProxWorkspace& ws);
+// Read from the current row. mode 0: copy the value of the variable at this
+// dictionary index into target (a number into one word; a string's characters,
+// blank-padded or cut, into any number of words); variable 0 copies the whole
+// row in the record layout of MTXMAP (recordLength words). mode -1: move on
+// to the next row. status 0 when it worked, else positive.
+void MTDOBV(ProxWorkspace& ws, Word variable, std::span<Word> target, Word mode, Word& status);
+// Start the output dictionary with the standard variables: the split-file
+// variables, ROWTYPE_ (string 8), the case-label variable ID (string of
+// caseLabelWidth, or 8 with makeCaseLabels; none when both are 0/false),
+// CASENO_ (with copyCaseNumbers) and VARNAME_ (string of varnameWidth). The
+// item variables follow through DICPUT with outputDictWord selected. kind -4
+// is a proximity matrix, the only kind there is.
+void MTDMPD(Word itemCount, ProxWorkspace& ws, Word caseLabelWidth, Word caseLabelVariable,
+            Word varnameWidth, Word kind, Logical makeCaseLabels, Logical copyCaseNumbers);
+void MTDDIC(ProxWorkspace& ws);  // the dictionary is complete: start the file
+// Start a row: its row type, its VARNAME_ (MTXREC: given; MTXCRR: the name of
+// the row-th item variable) and its leading words (the case label's words,
+// then CASENO_ as a number, as far as the dictionary has them).
+void MTXREC(std::string_view varname, const Keyword& rowtype, ProxWorkspace& ws,
+            std::span<const Word> leading);
+void MTXCRR(Word row, const Keyword& rowtype, ProxWorkspace& ws, std::span<const Word> leading);
+void MTXVOB(double value, ProxWorkspace& ws);  // the row's next item value
+void MTDWRT(ProxWorkspace& ws);                // write the row; item values not given are missing
+void MTDCLI(ProxWorkspace& ws);                // close the matrix input
+// MATRIX=OUT(*): the written matrix becomes the working data, its leading
+// variables the split-file variables.
 void MTDNDI(ProxWorkspace& ws);
+// Close the matrix output: with the host's error flag clear the file and its
+// sidecar are renamed into place; otherwise nothing of them is left.
 void MTDCLS(ProxWorkspace& ws);
 
 // ---- Output-table builder -------------------------------------------------

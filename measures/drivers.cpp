@@ -79,14 +79,16 @@ void present(ProxWorkspace& ws, Word items, Logical& firstGroup,
   const ProxOptions& o = options();
   const auto t = triangleOf(ws, items);
   protransform(t);
+  // Every group fills the file's items, a smaller group with padding.
+  const Word fileItems = isTrue(o.viewCases) ? o.ncaseOut : o.nvar;
   if (isTrue(o.matrixOut) && isTrue(firstGroup)) {
-    prowrite_dictionary(isTrue(o.viewCases) ? o.ncaseOut : o.nvar, ws, ws);
+    prowrite_dictionary(fileItems, ws, ws);
     firstGroup = kFalse;
   }
   if (host::errorFlagSet()) return;
   const auto g = itemVector(ws).first(static_cast<std::size_t>(items));
   if (isTrue(o.printMatrix)) proprint_matrix(t, g, ws, caseNumbers);
-  if (isTrue(o.matrixOut)) prowrite_rows(t, g, items, caseNumbers, ws, ws);
+  if (isTrue(o.matrixOut)) prowrite_rows(t, g, fileItems, caseNumbers, ws, ws);
 }
 
 std::span<const Word> caseNumbersOf(ProxWorkspace& ws, Word items) {

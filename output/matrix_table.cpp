@@ -59,14 +59,17 @@ class ItemLabels {
   ItemLabels(ProxWorkspace& ws, std::span<const Word> caseNumbers)
       : ws_(ws), caseNumbers_(caseNumbers) {
     const ProxOptions& o = options();
-    byCase_ = isTrue(o.viewCases) || isTrue(o.matrixIn);
+    byCase_ = isTrue(o.viewCases);
     if (o.blocks.varList != 0) varList_ = ws::integers(ws, o.blocks.varList, o.nvar);
+    // The variables of a matrix read from a file are that file's.
+    const bool externalInput = isTrue(o.matrixIn) && !isTrue(host::matrix().inputIsWorkingData);
+    dictionary_ = externalInput ? host::dictionaries().matrix : host::dictionaries().working;
   }
 
   // A fresh handle for item k (1-based).
   Word make(Word k) const {
     const ProxOptions& o = options();
-    if (!byCase_) return BP_VARINDEX(host::dictionaries().working, varList_[index(k)]);
+    if (!byCase_) return BP_VARINDEX(dictionary_, varList_[index(k)]);
     const Word number = BP_IVALUE(caseNumbers_[index(k)], BP_N_FORMAT());
     if (o.idVariable <= 0) return number;
     const Word words = labelWords(o);
@@ -85,6 +88,7 @@ class ItemLabels {
   std::span<const Word> caseNumbers_;
   std::span<const Word> varList_;
   bool byCase_ = true;
+  Word dictionary_ = 0;
 };
 
 double valueAt(std::span<const double> t, std::span<const double> g, Word i, Word j) {
@@ -128,7 +132,7 @@ void proprint_matrix(std::span<const double> t, std::span<const double> g, ProxW
   const ItemLabels items(ws, caseNumbers);
   const std::string_view rows = items.byCase() ? "Case" : "Variables1";
   const std::string_view columns = items.byCase() ? "Case2" : "Variables2";
-  const Word n = items.byCase() ? o.validCases : o.nvar;
+  const Word n = items.byCase() || isTrue(o.matrixIn) ? o.validCases : o.nvar;
 
   const HostGlobal& global = host::global();
   const bool heading = global.splitCount != 0 && !isTrue(global.layeredSplit);

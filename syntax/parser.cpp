@@ -316,13 +316,6 @@ void proparse(ProxWorkspace& ws) {
 
   if (positions.in != 0 || positions.out != 0) proopen_matrix_files(ws, positions);
   if (host::errorFlagSet() || isTrue(o.errorFlag)) return;
-  if (isTrue(o.matrixIn) || isTrue(o.matrixOut)) {
-    // Reading and writing matrix files is still being built: refuse rather
-    // than run half of the command.
-    o.errorFlag = kTrue;
-    host::report("MATRIX=IN and MATRIX=OUT are not available yet in this version.", 1, 3);
-    return;
-  }
   crossCheck();
   notes();
 }

@@ -127,19 +127,6 @@ bool isMissingValue(Session& session, const HostCase& c, Word index, bool includ
   return !includeMissing && variable.missing.isMissing(value);
 }
 
-std::string splitValueText(const Variable& variable, const Case& c, std::size_t k) {
-  if (variable.isString()) {
-    const std::string& text = c.strings[k];
-    return text.substr(0, text.find_last_not_of(' ') + 1);
-  }
-  const double value = c.values[k];
-  if (const auto label = variable.valueLabels.find(value); label != variable.valueLabels.end()) {
-    return label->second;
-  }
-  if (value == Session::current().constants.systemMissing) return "(missing)";
-  return data::formatNumber(value);
-}
-
 }  // namespace
 
 std::vector<std::pair<std::int64_t, std::string>> currentGroupSplitValues() {
@@ -156,6 +143,21 @@ std::vector<std::pair<std::int64_t, std::string>> currentGroupSplitValues() {
   }
   return result;
 }
+
+std::string splitValueText(const Variable& variable, const Case& c, std::size_t k) {
+  if (variable.isString()) {
+    const std::string& text = c.strings[k];
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+  }
+  const double value = c.values[k];
+  if (const auto label = variable.valueLabels.find(value); label != variable.valueLabels.end()) {
+    return label->second;
+  }
+  if (value == Session::current().constants.systemMissing) return "(missing)";
+  return data::formatNumber(value);
+}
+
+const Case* lastDeliveredCase() { return haveCurrent ? &current : nullptr; }
 
 }  // namespace engine
 

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/dataset.h"
+
 namespace engine {
 
 // For each split variable in split order, its dictionary index and the value
@@ -17,5 +19,13 @@ namespace engine {
 // without trailing blanks, "(missing)" for the system-missing value. Empty
 // when there are no split variables or no case has been read yet.
 std::vector<std::pair<std::int64_t, std::string>> currentGroupSplitValues();
+
+// How a split-file variable's value (the k-th value of the case) is shown in
+// a group's title, as described above.
+std::string splitValueText(const Variable& variable, const Case& c, std::size_t k);
+
+// The case OBSERV delivered last (it stays after its pass has ended), or null
+// when no case has been delivered since the last OBPINI.
+const Case* lastDeliveredCase();
 
 }  // namespace engine

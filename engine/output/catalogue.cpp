@@ -1,6 +1,7 @@
 #include "engine/output/catalogue.h"
 
 #include <array>
+#include <string>
 #include <utility>
 
 namespace engine::output {
@@ -29,6 +30,15 @@ constexpr std::array<std::pair<std::int64_t, std::string_view>, 4> kNumberedText
     {14704, "(matrix not printed)"},
 }};
 
+// Messages of the matrix-file services, numbered by the procedure that asks
+// for them (MTXMAP); ^1 is a variable name.
+constexpr std::array<std::pair<std::int64_t, std::string_view>, 2> kNumberedMessages = {{
+    {14742,
+     "^1 is not a proximity variable of the matrix file: the proximities are the variables "
+     "after VARNAME_."},
+    {14743, "The proximity variable ^1 of the matrix file holds text, not numbers."},
+}};
+
 }  // namespace
 
 std::string translate(std::string_view text) {
@@ -45,6 +55,18 @@ std::string_view catalogueText(std::int64_t number) {
     if (n == number) return text;
   }
   return {};
+}
+
+std::string numberedMessage(std::int64_t number, std::string_view parameter) {
+  for (const auto& [n, text] : kNumberedMessages) {
+    if (n != number) continue;
+    std::string message(text);
+    if (const auto at = message.find("^1"); at != std::string::npos) {
+      message.replace(at, 2, parameter);
+    }
+    return message;
+  }
+  return std::to_string(number);
 }
 
 }  // namespace engine::output

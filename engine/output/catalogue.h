@@ -17,4 +17,8 @@ std::string translate(std::string_view text);
 // Numbered catalogue text (at most 40 characters); empty when unknown.
 std::string_view catalogueText(std::int64_t number);
 
+// A numbered message of the engine's services with its "^1" filled in; the
+// number itself when the catalogue does not know it.
+std::string numberedMessage(std::int64_t number, std::string_view parameter);
+
 }  // namespace engine::output

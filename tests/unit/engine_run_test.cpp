@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -143,19 +145,28 @@ TEST_F(EngineRun, NoErrorNoErrorShown) {
 }
 
 TEST_F(EngineRun, MatrixFileSpecifications) {
-  run("ZZSPEC 'out/prox.csv'.");
+  const auto folder = std::filesystem::temp_directory_path() / "prox-engine-run-test";
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / "prox.csv").string();
+  std::ofstream(file) << "ROWTYPE_,VARNAME_,a\nPROX,a,0\n";
+  run("ZZSPEC '" + file + "'.");
   EXPECT_FALSE(observed.failed);
   EXPECT_FALSE(observed.workingData);
-  EXPECT_EQ(observed.fileName.substr(0, 14), "out/prox.csv  ");
+  EXPECT_EQ(observed.fileName.substr(0, file.size() + 2), file + "  ");
   EXPECT_EQ(observed.fileName.size(), 255u);
-  run("ZZSPEC *.");
-  EXPECT_FALSE(observed.failed);
-  EXPECT_TRUE(observed.workingData);
   EXPECT_FALSE(engine_->errorShown());
+  run("ZZSPEC '" + (folder / "absent.csv").string() + "'.");
+  EXPECT_TRUE(observed.failed);
+  run("ZZSPEC *.");  // there are no working data to read
+  EXPECT_TRUE(observed.failed);
+  EXPECT_TRUE(observed.workingData);
   run("ZZSPEC myfile.");
   EXPECT_TRUE(observed.failed);
-  EXPECT_TRUE(engine_->errorShown());
-  EXPECT_THAT(shown(), HasSubstr("quoted file name or *"));
+  const std::string text = shown();
+  EXPECT_THAT(text, HasSubstr("absent.csv does not exist"));
+  EXPECT_THAT(text, HasSubstr("no working data to read a matrix from"));
+  EXPECT_THAT(text, HasSubstr("quoted file name or *"));
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(EngineRun, VariableListErrorsNameTheProblem) {

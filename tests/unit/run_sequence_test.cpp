@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -67,12 +68,23 @@ TEST_F(RunSequence, EveryPathReleasesEveryBlock) {
       "PROXIMITIES x y z /MEASURE=CHISQ /STANDARDIZE=RANGE.",
       "GROUP BY g.\nPROXIMITIES x y z /VIEW=VARIABLE /STANDARDIZE=RANGE.\nGROUP OFF.",
       "GROUP BY g.\nPROXIMITIES x y z /STANDARDIZE=Z.\nGROUP OFF.",
-      "PROXIMITIES x y z /MATRIX=OUT(\"never.csv\").",
   };
   for (const char* command : commands) {
     testing_host::run(std::string(command) + "\n");
     EXPECT_EQ(bytesInUse(), before) << command;
   }
+  const auto folder = std::filesystem::temp_directory_path() / "prox-run-sequence-test";
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / "matrix.csv").string();
+  for (const std::string& command :
+       {"PROXIMITIES x y z /MATRIX=OUT(\"" + file + "\").",
+        "PROXIMITIES /MATRIX=IN(\"" + file + "\").",
+        "PROXIMITIES x y /VIEW=VARIABLE /MATRIX=OUT(\"" + file + "\").",
+        "PROXIMITIES /MATRIX=IN(\"" + file + "\") /VIEW=VARIABLE /MATRIX=OUT(\"" + file + "\")."}) {
+    testing_host::run(command + "\n");
+    EXPECT_EQ(bytesInUse(), before) << command;
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(RunSequence, OutputOpensUnderItsTitleAndComputes) {
