@@ -1,6 +1,7 @@
 // proximities: runs command files through the engine, with the PROXIMITIES
 // procedure loaded from its shared library at run time.
 #include <dlfcn.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -95,7 +96,7 @@ void describe(CLI::App& app, Settings& s) {
   app.add_option("-e,--execute", s.commands, "run these commands after the files (repeatable)");
   app.add_option("--data", s.data, "load this CSV file as the working data first");
   app.add_option("--format", s.format, "output format")
-      ->check(CLI::IsMember({"text", "json"}))
+      ->check(CLI::IsMember({"text", "json", "html"}))
       ->default_str("text");
   app.add_option("-o,--output", s.outputPath,
                  "write the output to this file (replaced only when the run completes)");
@@ -120,8 +121,18 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
 
   engine::EngineOptions options;
   options.workspaceBytes = workspaceBytes;
-  options.format = s.format == "json" ? engine::OutputFormat::Json : engine::OutputFormat::Text;
+  options.format = s.format == "json"   ? engine::OutputFormat::Json
+                   : s.format == "html" ? engine::OutputFormat::Html
+                                        : engine::OutputFormat::Text;
   options.out = &output.stream();
+  // Long commands show their progress on standard error, when it is a terminal.
+  if (isatty(STDERR_FILENO)) {
+    options.progress = &std::cerr;
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+      options.progressWidth = size.ws_col;
+    }
+  }
   engine::Engine eng(options);
   eng.registerProcedure("PROXIMITIES", 4, prox);
   engine::installInterruptHandler();

@@ -1,11 +1,14 @@
 #include "engine/engine.h"
 
+#include <chrono>
 #include <iostream>
 #include <new>
 
 #include "engine/commands.h"
 #include "engine/data/data_commands.h"
+#include "engine/matrix_files.h"
 #include "engine/output/builder.h"
+#include "engine/progress.h"
 #include "engine/scanner.h"
 #include "engine/session.h"
 #include "host/tavixwlib.h"
@@ -14,9 +17,18 @@ namespace engine {
 namespace {
 
 // After a procedure returns, or is abandoned, nothing of it may stay behind:
-// its blocks, its scanner stacks, the token it last read, and any change it
-// made to the split settings it was shown.
-void cleanUpAfterProcedure(Session& s, const SplitSettings& split, std::int64_t weight) {
+// its blocks, its scanner stacks, the token it last read, its matrix files
+// (an unfinished one is removed), and any change it made to the split
+// settings it was shown. A procedure that replaced the working data (MATRIX=
+// OUT(*)) set the settings that go with the new data, which stay.
+void cleanUpAfterProcedure(Session& s, const Dataset* data, SplitSettings split,
+                           std::int64_t weight) {
+  abandonMatrixFiles();
+  if (s.dataset.get() != data) {
+    split = s.split;
+    weight = s.weightVariable;
+  }
+  s.entryWork = Session::EntryWork{};
   s.workspace.releaseAll();
   s.scannerStacks.clear();
   s.token = HostToken{};
@@ -32,6 +44,7 @@ void runProcedure(Session& s, const Command& command, ProcedureEntry entry) {
   s.commandName = command.tokens.front().text;
   const SplitSettings split = s.split;
   const std::int64_t weight = s.weightVariable;
+  const Dataset* const data = s.dataset.get();
   s.publishSettings();
   try {
     entry(s.workspace.view());
@@ -42,10 +55,10 @@ void runProcedure(Session& s, const Command& command, ProcedureEntry entry) {
     } catch (...) {  // the original exception is what counts
     }
     s.currentCase = HostCase{};
-    cleanUpAfterProcedure(s, split, weight);
+    cleanUpAfterProcedure(s, data, split, weight);
     throw;
   }
-  cleanUpAfterProcedure(s, split, weight);
+  cleanUpAfterProcedure(s, data, split, weight);
 }
 
 // Line n (1-based) of the source, blanks collapsed; empty when there is none.
@@ -82,8 +95,17 @@ Engine::Engine(const EngineOptions& options) {
   s.reset();
   s.workspace.setLimit(options.workspaceBytes);
   registerDataCommands();
-  output_ =
-      OutputBuilder::create(options.format, options.out != nullptr ? *options.out : std::cout);
+  std::ostream& out = options.out != nullptr ? *options.out : std::cout;
+  previousProgress_ = activeProgressMeter();
+  if (options.progress != nullptr) {
+    // The output passes through a buffer that erases the progress line first,
+    // in case both go to the same terminal.
+    progress_ = std::make_unique<ProgressMeter>(*options.progress, &out, options.progressWidth);
+    progressBuffer_ = std::make_unique<ProgressAwareBuffer>(out.rdbuf(), *progress_);
+    progressOutput_ = std::make_unique<std::ostream>(progressBuffer_.get());
+  }
+  setActiveProgressMeter(progress_.get());
+  output_ = OutputBuilder::create(options.format, progressOutput_ ? *progressOutput_ : out);
   s.output = output_.get();
 }
 
@@ -92,6 +114,8 @@ Engine::~Engine() {
     finish();
   } catch (...) {  // a destructor must not throw; the output is as complete as it gets
   }
+  if (progress_) progress_->clear();
+  setActiveProgressMeter(previousProgress_);
   Session& s = Session::current();
   s.reset();
   s.dataset = previous_->dataset;
@@ -134,6 +158,7 @@ void Engine::runCommand(const Command& command, std::string_view sourceName) {
   s.global.errorFlag = kFalse;
   s.sourceLocation = std::string(sourceName) + ":" + std::to_string(command.line);
   output_->beginCommand(command.text, s.sourceLocation);
+  if (progress_) progress_->beginCommand(ProgressMeter::Clock::now());
   try {
     dispatch(command);
   } catch (const Interrupted&) {
@@ -149,6 +174,7 @@ void Engine::runCommand(const Command& command, std::string_view sourceName) {
     showError("The run was interrupted.");
     interrupted_ = true;
   }
+  if (progress_) progress_->endCommand();
   if (isTrue(s.global.errorFlag)) errorShown_ = true;
   s.global.errorFlag = kFalse;  // the host's error flag belongs to one command
   output_->endCommand();

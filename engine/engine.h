@@ -14,16 +14,22 @@
 
 namespace engine {
 
-enum class OutputFormat { Text, Json };
+enum class OutputFormat { Text, Json, Html };
 using ProcedureEntry = void (*)(ProxWorkspace&);
 
 struct EngineOptions {
   std::int64_t workspaceBytes = std::int64_t{4} << 30;
   OutputFormat format = OutputFormat::Text;
   std::ostream* out = nullptr;  // where the output goes; required
+  // A terminal on which long commands show their progress (engine/progress.h),
+  // this many columns wide; null: none.
+  std::ostream* progress = nullptr;
+  std::size_t progressWidth = 80;
 };
 
 class OutputBuilder;
+class ProgressMeter;
+class ProgressAwareBuffer;
 struct Command;
 
 // The engine works on the one Session of the process. Engines nest: a new
@@ -59,6 +65,10 @@ class Engine {
   struct SavedSession;  // what the Engine before this one had in the session
   std::unique_ptr<SavedSession> previous_;
   std::unique_ptr<OutputBuilder> output_;
+  std::unique_ptr<ProgressMeter> progress_;
+  std::unique_ptr<ProgressAwareBuffer> progressBuffer_;  // in front of the output
+  std::unique_ptr<std::ostream> progressOutput_;
+  ProgressMeter* previousProgress_ = nullptr;
   bool errorShown_ = false;
   bool interrupted_ = false;
   bool finished_ = false;

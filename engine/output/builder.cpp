@@ -29,8 +29,18 @@ OutputBuilder::SplitValues workingDataSplitValues() {
 }  // namespace
 
 std::unique_ptr<OutputBuilder> OutputBuilder::create(OutputFormat format, std::ostream& out) {
-  std::unique_ptr<output::Renderer> renderer =
-      format == OutputFormat::Json ? output::makeJsonRenderer(out) : output::makeTextRenderer(out);
+  std::unique_ptr<output::Renderer> renderer;
+  switch (format) {
+    case OutputFormat::Json:
+      renderer = output::makeJsonRenderer(out);
+      break;
+    case OutputFormat::Html:
+      renderer = output::makeHtmlRenderer(out);
+      break;
+    case OutputFormat::Text:
+      renderer = output::makeTextRenderer(out);
+      break;
+  }
   auto document = std::make_unique<output::DocumentBuilder>(std::move(renderer));
   std::unique_ptr<OutputBuilder> builder(new OutputBuilder(std::move(document)));
   builder->setSplitSource(workingDataSplitValues);
@@ -58,5 +68,7 @@ void OutputBuilder::finish() { document_->finish(); }
 void OutputBuilder::setSplitSource(std::function<SplitValues()> source) {
   document_->setSplitSource(toSource(std::move(source)));
 }
+
+void OutputBuilder::resetSplitSource() { setSplitSource(workingDataSplitValues); }
 
 }  // namespace engine

@@ -47,6 +47,7 @@ class OutputBuilder {
   // (engine/data/case_reader.h) with names from the working dictionary.
   using SplitValues = std::vector<std::pair<std::string, std::string>>;
   void setSplitSource(std::function<SplitValues()> source);
+  void resetSplitSource();  // back to the default above
 
   // The state behind the BP_* calls (engine/output/document_builder.h).
   output::DocumentBuilder& document() { return *document_; }

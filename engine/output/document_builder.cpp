@@ -316,6 +316,14 @@ void DocumentBuilder::endTable(std::int64_t table) {
   if (tables_.empty()) dropTableHandles();
 }
 
+std::int64_t DocumentBuilder::openTableColumns() const {
+  if (tables_.empty()) return -1;
+  const PivotTable& t = *tables_.back().second;
+  if (t.cellDimension() < 0) return 0;
+  return static_cast<std::int64_t>(
+      t.dimensions()[static_cast<std::size_t>(t.cellDimension())].categories.size());
+}
+
 // Inside an open pivot table a group gathers the categories declared next;
 // otherwise it opens a notes listing under the table number.
 void DocumentBuilder::beginGroup(std::int64_t table, std::string_view name,

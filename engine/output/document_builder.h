@@ -91,6 +91,11 @@ class DocumentBuilder {
   void endGroup(std::int64_t table, std::string_view dimension);
   void reportError(Handle text, std::int64_t messageClass, std::int64_t severity);
 
+  // Columns of the innermost open pivot table (the categories of its cell
+  // dimension), -1 when none is open: the progress of printing takes them as
+  // the rows a square table will have.
+  std::int64_t openTableColumns() const;
+
   // Counts for the tests: how many handles are kept.
   std::size_t liveHandles() const { return lasting_.size() + recent_.size(); }
 

@@ -1,4 +1,4 @@
-// Renderers turn the builder's finished items into text or JSON as soon as
+// Renderers turn the builder's finished items into text, JSON or HTML as soon as
 // they are complete; nothing is kept after an item has been written.
 #pragma once
 
@@ -26,6 +26,7 @@ class Renderer {
 
 std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out);
 std::unique_ptr<Renderer> makeJsonRenderer(std::ostream& out);
+std::unique_ptr<Renderer> makeHtmlRenderer(std::ostream& out);
 
 // "Error", "Warning", "Note" (text) and "error", "warning", "note" (JSON).
 std::string severityWord(Severity severity, bool capitalized);
