@@ -33,6 +33,7 @@ struct Settings {
   std::string format = "text";
   std::string outputPath;
   std::string workspace = "4G";
+  bool timing = false;
 };
 
 // The procedure library: next to the program, in ../lib when installed, or
@@ -100,6 +101,9 @@ void describe(CLI::App& app, Settings& s) {
       ->default_str("text");
   app.add_option("-o,--output", s.outputPath,
                  "write the output to this file (replaced only when the run completes)");
+  app.add_flag("--timing", s.timing,
+               "after each PROXIMITIES command, report on standard error the time of its phases: "
+               "counting pass, reading, computing, printing, writing");
   app.add_option("--workspace", s.workspace,
                  "largest workspace the procedure may use, e.g. 512M, 4G (default 4G)")
       ->default_str("4G");
@@ -125,6 +129,7 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
                    : s.format == "html" ? engine::OutputFormat::Html
                                         : engine::OutputFormat::Text;
   options.out = &output.stream();
+  if (s.timing) options.timing = &std::cerr;
   // Long commands show their progress on standard error, when it is a terminal.
   if (isatty(STDERR_FILENO)) {
     options.progress = &std::cerr;

@@ -11,6 +11,7 @@
 #include "engine/progress.h"
 #include "engine/scanner.h"
 #include "engine/session.h"
+#include "engine/timing.h"
 #include "host/tavixwlib.h"
 
 namespace engine {
@@ -46,6 +47,7 @@ void runProcedure(Session& s, const Command& command, ProcedureEntry entry) {
   const std::int64_t weight = s.weightVariable;
   const Dataset* const data = s.dataset.get();
   s.publishSettings();
+  commandTiming().beginCommand();
   try {
     entry(s.workspace.view());
   } catch (...) {
@@ -59,6 +61,7 @@ void runProcedure(Session& s, const Command& command, ProcedureEntry entry) {
     throw;
   }
   cleanUpAfterProcedure(s, data, split, weight);
+  commandTiming().endCommand(command.text, s.sourceLocation);
 }
 
 // Line n (1-based) of the source, blanks collapsed; empty when there is none.
@@ -105,6 +108,8 @@ Engine::Engine(const EngineOptions& options) {
     progressOutput_ = std::make_unique<std::ostream>(progressBuffer_.get());
   }
   setActiveProgressMeter(progress_.get());
+  previousTiming_ = commandTiming().report();
+  commandTiming().setReport(options.timing);
   output_ = OutputBuilder::create(options.format, progressOutput_ ? *progressOutput_ : out);
   s.output = output_.get();
 }
@@ -116,6 +121,7 @@ Engine::~Engine() {
   }
   if (progress_) progress_->clear();
   setActiveProgressMeter(previousProgress_);
+  commandTiming().setReport(previousTiming_);
   Session& s = Session::current();
   s.reset();
   s.dataset = previous_->dataset;

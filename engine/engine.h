@@ -25,6 +25,9 @@ struct EngineOptions {
   // this many columns wide; null: none.
   std::ostream* progress = nullptr;
   std::size_t progressWidth = 80;
+  // Where to report, after each procedure, the time of its phases; null: no
+  // timing (engine/timing.h).
+  std::ostream* timing = nullptr;
 };
 
 class OutputBuilder;
@@ -64,6 +67,7 @@ class Engine {
 
   struct SavedSession;  // what the Engine before this one had in the session
   std::unique_ptr<SavedSession> previous_;
+  std::ostream* previousTiming_ = nullptr;
   std::unique_ptr<OutputBuilder> output_;
   std::unique_ptr<ProgressMeter> progress_;
   std::unique_ptr<ProgressAwareBuffer> progressBuffer_;  // in front of the output

@@ -4,6 +4,7 @@
 // are CSV files with their sidecar (docs/matrix-files.md); * is the working
 // data.
 #include "engine/matrix_files.h"
+#include "engine/timing.h"
 
 #include <algorithm>
 #include <memory>
@@ -352,11 +353,13 @@ void startRow(std::string_view varname, const Keyword& rowtype, std::span<const 
 
 void MTXREC(std::string_view varname, const Keyword& rowtype, ProxWorkspace& /*ws*/,
             std::span<const Word> leading) {
+  engine::commandTiming().mark(engine::TimedPhase::Writing);
   startRow(varname, rowtype, leading);
 }
 
 void MTXCRR(Word row, const Keyword& rowtype, ProxWorkspace& /*ws*/,
             std::span<const Word> leading) {
+  engine::commandTiming().mark(engine::TimedPhase::Writing);
   MatrixFiles& f = files();
   const std::string name = f.output ? f.output->itemName(row) : std::string();
   if (f.output && name.empty()) {
@@ -373,6 +376,10 @@ void MTXVOB(double value, ProxWorkspace& /*ws*/) {
 }
 
 void MTDWRT(ProxWorkspace& /*ws*/) {
+  // Closed however the function returns: the row is written or dropped.
+  struct CloseWriting {
+    ~CloseWriting() { engine::commandTiming().close(engine::TimedPhase::Writing); }
+  } closeWriting;
   Session& s = Session::current();
   MatrixFiles& f = files();
   if (!f.output) return;
@@ -416,6 +423,7 @@ void MTDNDI(ProxWorkspace& /*ws*/) {
 }
 
 void MTDCLS(ProxWorkspace& /*ws*/) {
+  const engine::TimedScope timed(engine::TimedPhase::Writing);
   Session& s = Session::current();
   MatrixFiles& f = files();
   if (f.output && !isTrue(s.global.errorFlag)) {

@@ -1,4 +1,5 @@
 #include "engine/data/case_reader.h"
+#include <optional>
 
 #include <algorithm>
 #include <cmath>
@@ -6,6 +7,7 @@
 
 #include "engine/data/number_text.h"
 #include "engine/session.h"
+#include "engine/timing.h"
 #include "host/tavixwlib.h"
 
 namespace engine {
@@ -191,11 +193,14 @@ void OBPINI(ProxWorkspace&) {
   } catch (const engine::DataError& e) {
     engine::failPass(session, e.what());
   }
+  engine::commandTiming().passStarted(isTrue(session.global.multiplePass));
 }
 
 // The split-group protocol: a case; after a group's last case one call that
 // only sets endOfGroup; then the next group's first case or endOfData.
 void OBSERV(ProxWorkspace&) {
+  std::optional<engine::TimedScope> timed;
+  if (!engine::commandTiming().inCountingPass()) timed.emplace(engine::TimedPhase::Reading);
   Session& session = Session::current();
   HostGlobal& global = session.global;
   global.endOfGroup = kFalse;
@@ -219,7 +224,10 @@ void OBSERV(ProxWorkspace&) {
   engine::deliverAhead(session);
 }
 
-void OBPEND(ProxWorkspace&) { engine::pass.reset(); }
+void OBPEND(ProxWorkspace&) {
+  engine::pass.reset();
+  engine::commandTiming().passEnded();
+}
 
 void MSCOPY(const HostCase& current, std::span<double> out, std::span<const Word> indices,
             Logical includeMissing, Word& missingCount, ProxWorkspace&) {

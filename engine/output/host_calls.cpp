@@ -2,6 +2,7 @@
 // each passes its arguments on to the running engine's output builder.
 #include <algorithm>
 #include <iostream>
+#include "engine/timing.h"
 
 #include "engine/output/builder.h"
 #include "engine/output/catalogue.h"
@@ -110,10 +111,12 @@ void BP_END_REPEAT_LIST() { builder().endRepeatList(); }
 // ---- Tables ----------------------------------------------------------------------
 
 void BP_BEGIN_PIVOT_TABLE(Word table, std::string_view title, std::string_view name) {
+  engine::commandTiming().mark(engine::TimedPhase::Printing);
   builder().beginTable(table, label(title).text, name);
 }
 
 void BP_BEGIN_PIVOT_TABLE_NS(Word table, Word title, std::string_view name) {
+  engine::commandTiming().mark(engine::TimedPhase::Printing);
   const std::optional<Content> c = builder().resolve(title);
   builder().beginTable(table, c ? c->text : std::string(name), name);
 }
@@ -146,7 +149,10 @@ void BP_CELL_IN_CATEGORY(Word table, Word cell, std::string_view category) {
 
 void BP_ANNOTATE(Word footnote, Word kind) { builder().annotate(footnote, kind); }
 
-void BP_END_PIVOT_TABLE(Word table) { builder().endTable(table); }
+void BP_END_PIVOT_TABLE(Word table) {
+  builder().endTable(table);
+  engine::commandTiming().close(engine::TimedPhase::Printing);
+}
 
 // ---- Groups and headings --------------------------------------------------------
 
