@@ -11,6 +11,11 @@
 
 namespace {
 
+// Each sweep is also compiled for processors with 256-bit vectors and picked
+// at run time. No clone uses fused multiply-add (contraction is off for the
+// whole library), so every clone rounds exactly as the default one does.
+#define PROX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+
 // Pairs of a row block of kRows items against kWidth items are finished in
 // registers: kRows x kWidth accumulators.
 constexpr std::size_t kRows = 4;
@@ -44,8 +49,8 @@ class TickPacer {
 // holds the later item's feature values and b the earlier item's. The pairs
 // are written to the triangle once, when finished.
 template <typename Step>
-void sweepPairs(const StoredFeatures& a, const StoredFeatures& b, std::span<double> t,
-                const Tick& tick, Step step) {
+[[gnu::always_inline]] inline void sweepPairs(const StoredFeatures& a, const StoredFeatures& b,
+                                              std::span<double> t, const Tick& tick, Step step) {
   const std::size_t n = a.items;
   const std::size_t f = a.features;
   TickPacer pacer(tick, n, f);
@@ -83,14 +88,16 @@ void sweepPairs(const StoredFeatures& a, const StoredFeatures& b, std::span<doub
 }
 
 template <Word P>
-void sweepPower(const StoredFeatures& x, std::span<double> t, const Tick& tick) {
+[[gnu::always_inline]] inline void sweepPower(const StoredFeatures& x, std::span<double> t,
+                                              const Tick& tick) {
   sweepPairs(x, x, t, tick,
              [](double s, double xi, double xj) { return s + prointeger_power(xi - xj, P); });
 }
 
 }  // namespace
 
-void prosweep_power(const StoredFeatures& x, std::span<double> t, Word p, const Tick& tick) {
+PROX_VECTOR_CLONES void prosweep_power(const StoredFeatures& x, std::span<double> t, Word p,
+                                       const Tick& tick) {
   switch (p) {
     case 1:
       return sweepPower<1>(x, t, tick);
@@ -106,23 +113,25 @@ void prosweep_power(const StoredFeatures& x, std::span<double> t, Word p, const 
   }
 }
 
-void prosweep_max(const StoredFeatures& x, std::span<double> t, const Tick& tick) {
+PROX_VECTOR_CLONES void prosweep_max(const StoredFeatures& x, std::span<double> t,
+                                     const Tick& tick) {
   sweepPairs(x, x, t, tick, [](double s, double xi, double xj) {
     const double d = std::fabs(xi - xj);
     return d > s ? d : s;
   });
 }
 
-void prosweep_cross(const StoredFeatures& x, std::span<double> t, std::span<double> g,
-                    const Tick& tick) {
+PROX_VECTOR_CLONES void prosweep_cross(const StoredFeatures& x, std::span<double> t,
+                                       std::span<double> g, const Tick& tick) {
   for (std::size_t k = 0; k < x.features; ++k) {
     for (std::size_t i = 0; i < x.items; ++i) g[i] += x.at(k, i) * x.at(k, i);
   }
   sweepPairs(x, x, t, tick, [](double s, double xi, double xj) { return s + xj * xi; });
 }
 
-double prosweep_centered(const StoredFeatures& x, std::span<double> t, std::span<double> u,
-                         std::span<double> g, const Tick& tick) {
+PROX_VECTOR_CLONES double prosweep_centered(const StoredFeatures& x, std::span<double> t,
+                                            std::span<double> u, std::span<double> g,
+                                            const Tick& tick) {
   // Each feature's deviations d and weighted deviations f*d, formed exactly as
   // the updating algorithm forms them, feature after feature.
   const std::size_t n = x.items;
@@ -147,8 +156,11 @@ double prosweep_centered(const StoredFeatures& x, std::span<double> t, std::span
   return m;
 }
 
-void prosweep_binary(const StoredFeatures& x, std::span<double> t, std::span<double> g,
-                     Word present, const Tick& tick) {
+__attribute__((target_clones("popcnt", "default"))) void prosweep_binary(const StoredFeatures& x,
+                                                                         std::span<double> t,
+                                                                         std::span<double> g,
+                                                                         Word present,
+                                                                         const Tick& tick) {
   // The counts are whole numbers: counting 64 features at a time with bit
   // operations gives exactly the sums of adding 1 feature by feature.
   const std::size_t n = x.items;
