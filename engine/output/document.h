@@ -110,6 +110,8 @@ class PivotTable {
   const std::vector<std::string>& footnotes() const { return footnotes_; }
   const std::vector<int>& titleFootnotes() const { return titleFootnotes_; }
   const std::vector<int>& tableFootnotes() const { return tableFootnotes_; }
+  // The markers shown by the title: its own, then the whole table's.
+  std::vector<int> titleMarkers() const;
   const std::vector<int>& cellFootnotes(std::size_t index) const;
 
  private:

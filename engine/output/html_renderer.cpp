@@ -71,7 +71,7 @@ class HtmlTableWriter {
 
   void write(int id) {
     out_ << "<table class=\"pivot\" id=\"t" << id << "\">\n<caption>"
-         << withMarkers(table_.title(), titleMarkers()) << "</caption>\n";
+         << withMarkers(table_.title(), table_.titleMarkers()) << "</caption>\n";
     if (layout_.tooLarge) {
       out_ << "<tbody><tr><td>(too many rows and columns to show: " << layout_.rows.size << " by "
            << layout_.columns.size << ")</td></tr></tbody></table>\n";
@@ -95,14 +95,6 @@ class HtmlTableWriter {
   }
 
  private:
-  std::vector<int> titleMarkers() const {
-    std::vector<int> list = table_.titleFootnotes();
-    for (const int f : table_.tableFootnotes()) {
-      if (std::find(list.begin(), list.end(), f) == list.end()) list.push_back(f);
-    }
-    return list;
-  }
-
   const Dimension& dim(int index) const {
     return table_.dimensions()[static_cast<std::size_t>(index)];
   }

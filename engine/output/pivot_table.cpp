@@ -183,4 +183,12 @@ std::string footnoteMarker(int index) {
   return marker;
 }
 
+std::vector<int> PivotTable::titleMarkers() const {
+  std::vector<int> markers = titleFootnotes_;
+  for (const int f : tableFootnotes_) {
+    if (std::find(markers.begin(), markers.end(), f) == markers.end()) markers.push_back(f);
+  }
+  return markers;
+}
+
 }  // namespace engine::output

@@ -77,7 +77,7 @@ class TableWriter {
       : table_(table), out_(out), layout_(layoutTable(table)) {}
 
   void write() {
-    out_ << withMarkers(table_.title(), titleMarkers()) << '\n';
+    out_ << withMarkers(table_.title(), table_.titleMarkers()) << '\n';
     if (layout_.tooLarge) {
       out_ << "(too many rows and columns to show: " << layout_.rows.size << " by "
            << layout_.columns.size << ")\n";
@@ -99,14 +99,6 @@ class TableWriter {
   }
 
  private:
-  std::vector<int> titleMarkers() const {
-    std::vector<int> markers = table_.titleFootnotes();
-    for (const int f : table_.tableFootnotes()) {
-      if (std::find(markers.begin(), markers.end(), f) == markers.end()) markers.push_back(f);
-    }
-    return markers;
-  }
-
   const Dimension& dim(int index) const {
     return table_.dimensions()[static_cast<std::size_t>(index)];
   }
