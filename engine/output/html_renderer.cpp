@@ -33,12 +33,6 @@ std::string withMarkers(const std::string& text, const std::vector<int>& footnot
   return escapeHtml(text) + markers(footnotes);
 }
 
-// Same identities as the text rendering uses to merge repeated labels: the
-// dimension, group or category, and the categories of the outer dimensions.
-std::int64_t labelKey(std::int64_t prefix, int dim, bool group, int id) {
-  return ((prefix * 8 + dim) * 2 + (group ? 1 : 0)) * (std::int64_t{1} << 31) + id;
-}
-
 // One header or label cell before it is written: its HTML, the columns it
 // covers (0 when covered from the left), and what it stands for.
 struct Slot {
@@ -124,10 +118,7 @@ class HtmlTableWriter {
     const Dimension& d = dim(cols.dims[k]);
     const int category = cols.categoryAt(column, k);
     const std::vector<int> path = d.groupPath(category);
-    std::int64_t prefix = 0;
-    for (std::size_t i = 0; i < k; ++i) {
-      prefix = prefix * static_cast<std::int64_t>(cols.counts[i]) + cols.categoryAt(column, i);
-    }
+    const std::int64_t prefix = cols.outerIndex(column, k);
     Slot slot;
     if (static_cast<std::size_t>(h) < path.size()) {
       const int g = path[static_cast<std::size_t>(h)];

@@ -53,6 +53,14 @@ Axis axisOf(const PivotTable& table, int dim) {
   return dim == table.cellDimension() ? Axis::Columns : Axis::Rows;
 }
 
+std::int64_t AxisLayout::outerIndex(std::size_t entry, std::size_t k) const {
+  std::int64_t index = 0;
+  for (std::size_t i = 0; i < k; ++i) {
+    index = index * static_cast<std::int64_t>(counts[i]) + categoryAt(entry, i);
+  }
+  return index;
+}
+
 int AxisLayout::categoryAt(std::size_t entry, std::size_t k) const {
   std::size_t stride = 1;
   for (std::size_t i = k + 1; i < counts.size(); ++i) stride *= counts[i];

@@ -21,6 +21,9 @@ struct AxisLayout {
   std::size_t size = 0;
 
   int categoryAt(std::size_t entry, std::size_t k) const;  // category of dims[k]
+  // The entry's place among the combinations of the dimensions outside
+  // dims[k]: equal for the entries that one label of dims[k] spans.
+  std::int64_t outerIndex(std::size_t entry, std::size_t k) const;
 };
 
 struct TableLayout {
@@ -35,6 +38,13 @@ struct TableLayout {
 };
 
 TableLayout layoutTable(const PivotTable& table);
+
+// A key that tells the labels of a table apart: which dimension, group or
+// category, and the place among the outer dimensions' combinations (see
+// outerIndex). Neighbouring header slots with equal keys merge into one label.
+inline std::int64_t labelKey(std::int64_t outer, int dim, bool group, int id) {
+  return ((outer * 8 + dim) * 2 + (group ? 1 : 0)) * (std::int64_t{1} << 31) + id;
+}
 
 // The axis a dimension goes on: as positioned, else the cell dimension across
 // the columns and every other dimension down the rows.

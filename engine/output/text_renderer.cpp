@@ -65,12 +65,6 @@ std::string pad(const std::string& text, std::size_t width, Align align) {
   return text;
 }
 
-// Keys that tell labels apart: which dimension, group or category, and the
-// categories of the outer dimensions (the entry number of the prefix).
-std::int64_t labelKey(std::int64_t prefix, int dim, bool group, int id) {
-  return ((prefix * 8 + dim) * 2 + (group ? 1 : 0)) * (std::int64_t{1} << 31) + id;
-}
-
 class TableWriter {
  public:
   TableWriter(const PivotTable& table, std::ostream& out)
@@ -141,10 +135,7 @@ class TableWriter {
     const Dimension& d = dim(cols.dims[k]);
     const int category = cols.categoryAt(column, k);
     const std::vector<int> path = d.groupPath(category);
-    std::int64_t prefix = 0;
-    for (std::size_t i = 0; i < k; ++i) {
-      prefix = prefix * static_cast<std::int64_t>(cols.counts[i]) + cols.categoryAt(column, i);
-    }
+    const std::int64_t prefix = cols.outerIndex(column, k);
     Slot slot;
     slot.align = Align::Right;
     if (static_cast<std::size_t>(h) < path.size()) {
