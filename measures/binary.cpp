@@ -1,8 +1,10 @@
 #include "measures/binary.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "host/host.h"
 
@@ -35,7 +37,10 @@ LambdaTerms lambdaTerms(double a, double b, double c, double d) {
 }
 
 // The measure, or NaN where a denominator rules it out (mapped to missing).
-double evaluate(Word code, double a, double b, double c, double d) {
+// A template on the code, so that the loop over the pairs of a finishing step
+// is compiled once per measure with no choice left inside it.
+template <Word Code>
+double evaluate(double a, double b, double c, double d) {
   constexpr double kUndefined = std::numeric_limits<double>::quiet_NaN();
   const double n = a + b + c + d;
   const auto ratio = [](double top, double bottom) {
@@ -43,7 +48,7 @@ double evaluate(Word code, double a, double b, double c, double d) {
   };
   const double ab = a + b, ac = a + c, bd = b + d, cd = c + d;
   const bool marginsPositive = ab > 0.0 && ac > 0.0 && bd > 0.0 && cd > 0.0;
-  switch (code) {
+  switch (Code) {
     case 10:
       return a / n;
     case 11:
@@ -109,19 +114,57 @@ double evaluate(Word code, double a, double b, double c, double d) {
   }
 }
 
+template <Word Code>
+double measureOf(double a, double b, double c, double d, double missing) {
+  if (!(a + b + c + d > 0.0)) return missing;
+  const double value = evaluate<Code>(a, b, c, d);
+  return std::isnan(value) ? missing : value;
+}
+
+// Replaces each pair's joint count by the measure.
+template <Word Code>
+void finishPairs(std::span<double> t, std::span<const double> g, double features, double missing) {
+  std::size_t pair = 0;
+  for (std::size_t i = 1; i < g.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j, ++pair) {
+      const double a = t[pair];
+      const double b = g[i] - a;
+      const double c = g[j] - a;
+      t[pair] = measureOf<Code>(a, b, c, features - a - b - c, missing);
+    }
+  }
+}
+
+constexpr Word kFirstBinary = 10;
+constexpr std::size_t kBinaryMeasures = 27;
+
+template <std::size_t... I>
+constexpr auto measureTable(std::index_sequence<I...>) {
+  return std::array{&measureOf<kFirstBinary + static_cast<Word>(I)>...};
+}
+template <std::size_t... I>
+constexpr auto finishTable(std::index_sequence<I...>) {
+  return std::array{&finishPairs<kFirstBinary + static_cast<Word>(I)>...};
+}
+constexpr auto kMeasureOf = measureTable(std::make_index_sequence<kBinaryMeasures>{});
+constexpr auto kFinishPairs = finishTable(std::make_index_sequence<kBinaryMeasures>{});
+
+bool isBinaryCode(Word code) {
+  return code >= kFirstBinary && code < kFirstBinary + static_cast<Word>(kBinaryMeasures);
+}
+std::size_t slot(Word code) { return static_cast<std::size_t>(code - kFirstBinary); }
+
 }  // namespace
 
 double probinary_measure(Word code, double a, double b, double c, double d) {
-  const double n = a + b + c + d;
-  if (!(n > 0.0)) return host::systemMissing();
-  const double value = evaluate(code, a, b, c, d);
-  return std::isnan(value) ? host::systemMissing() : value;
+  if (!isBinaryCode(code)) return host::systemMissing();
+  return kMeasureOf[slot(code)](a, b, c, d, host::systemMissing());
 }
 
 double probinary_self(Word code, double a, double b, double c, double d) {
   const double n = a + b + c + d;
   if (!(n > 0.0)) return host::systemMissing();
-  if (code == 10 || code == 26 || code == 34) return evaluate(code, a, b, c, d);
+  if (code == 10 || code == 26 || code == 34) return probinary_measure(code, a, b, c, d);
   if ((code >= 11 && code <= 16) || (code >= 19 && code <= 25) || code == 27 || code == 28) {
     return 1.0;
   }
@@ -130,16 +173,12 @@ double probinary_self(Word code, double a, double b, double c, double d) {
 }
 
 void profinish_binary(std::span<double> t, std::span<double> g, Word features, Word code) {
-  const std::size_t n = g.size();
   const auto f = static_cast<double>(features);
-  std::size_t pair = 0;
-  for (std::size_t i = 1; i < n; ++i) {
-    for (std::size_t j = 0; j < i; ++j, ++pair) {
-      const double a = t[pair];
-      const double b = g[i] - a;
-      const double c = g[j] - a;
-      t[pair] = probinary_measure(code, a, b, c, f - a - b - c);
-    }
+  const double missing = host::systemMissing();
+  if (isBinaryCode(code)) {
+    kFinishPairs[slot(code)](t, g, f, missing);
+  } else {
+    std::fill(t.begin(), t.end(), missing);
   }
   for (double& item : g) item = probinary_self(code, item, 0.0, 0.0, f - item);
 }
