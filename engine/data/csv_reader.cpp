@@ -51,6 +51,29 @@ extern "C" void recordCallback(int, void* reader) {
   static_cast<CsvRecordReader*>(reader)->onRecordEnd();
 }
 
+// libcsv's state between records (ROW_NOT_BEGUN in its source): no field of
+// a record has been started, so a line can be split without it.
+constexpr int kLibcsvBetweenRecords = 0;
+
+// Does the line hold a byte that needs libcsv's rules (a quote, a CR that
+// ends a record mid-line) or its checks (NUL, UTF-8)? Written without an
+// early exit so that the compiler checks 16 bytes at a time.
+bool hasUnusualByte(std::string_view line) {
+  unsigned char seen = 0;
+  for (const char c : line) {
+    const auto b = static_cast<unsigned char>(c);
+    seen |= (b == '"' || b == '\r' || b == 0 || b >= 0x80) ? 1 : 0;
+  }
+  return seen != 0;
+}
+
+// libcsv drops spaces and tabs around an unquoted field.
+std::string_view trimSpacesAndTabs(std::string_view field) {
+  while (!field.empty() && (field.front() == ' ' || field.front() == '\t')) field.remove_prefix(1);
+  while (!field.empty() && (field.back() == ' ' || field.back() == '\t')) field.remove_suffix(1);
+  return field;
+}
+
 bool isBlankPiece(std::span<const char> piece) {
   for (char c : piece) {
     if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
@@ -88,10 +111,13 @@ CsvRecordReader::~CsvRecordReader() { csv_free(&parser_); }
 
 bool CsvRecordReader::next(CsvRecord& record) {
   while (ready_.empty()) {
+    if (readPlainLine(record)) return true;
     if (!feedNextPiece()) return false;
   }
   record = std::move(ready_.front());
   ready_.pop_front();
+  // Only now, with the strings in their final place, do views of them hold.
+  record.fields.assign(record.unquoted.begin(), record.unquoted.end());
   return true;
 }
 
@@ -112,26 +138,95 @@ void CsvRecordReader::checkStart() {
   }
 }
 
+// Reads the next plain line straight from the buffer, skipping blank ones.
+// False when the next line needs libcsv, which then has the input from the
+// start of that line on.
+bool CsvRecordReader::readPlainLine(CsvRecord& record) {
+  while (plainLineShortcut_ && !finished_ && parser_.pstate == kLibcsvBetweenRecords) {
+    const char* begin = buffer_.data() + bufferStart_;
+    auto* lineBreak =
+        static_cast<const char*>(std::memchr(begin, '\n', bufferUsed_ - bufferStart_));
+    if (lineBreak == nullptr) {
+      if (!refill()) return false;
+      continue;
+    }
+    const LineKind kind = splitPlainLine({begin, lineBreak}, record);
+    if (kind == LineKind::unusual) return false;
+    const std::int64_t line = ++completedLines_;
+    bufferStart_ = static_cast<std::size_t>(lineBreak + 1 - buffer_.data());
+    if (kind == LineKind::record) {
+      record.line = line;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Splits a line (without its LF) as libcsv would, into the record's fields,
+// reusing their storage. Says whether the line was blank, or is one only
+// libcsv may read.
+CsvRecordReader::LineKind CsvRecordReader::splitPlainLine(std::string_view line,
+                                                          CsvRecord& record) const {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (hasUnusualByte(line)) return LineKind::unusual;
+  std::size_t count = 0;
+  std::size_t kept = 0;
+  std::string_view field;
+  const char* end = line.data() + line.size();
+  for (const char* start = line.data();; ++start) {
+    const auto* comma = static_cast<const char*>(std::memchr(start, ',', end - start));
+    if (comma == nullptr) comma = end;
+    field = trimSpacesAndTabs({start, comma});
+    if (field.size() > kMaxFieldBytes) return LineKind::unusual;
+    ++count;
+    if (fieldLimit_ == 0 || kept < fieldLimit_) {
+      if (kept == record.fields.size()) record.fields.emplace_back();
+      record.fields[kept++] = field;
+    }
+    if (comma == end) break;
+    start = comma;
+  }
+  if (count == 1 && field.empty()) return LineKind::blank;
+  record.fields.resize(kept);
+  record.unquoted.clear();
+  record.fieldCount = count;
+  return LineKind::record;
+}
+
+// Moves the unread input to the front of the buffer and reads more behind it,
+// so that a line cut by the end of one read is whole in the buffer.
+bool CsvRecordReader::refill() {
+  if (sourceEnded_) return false;
+  const std::size_t unread = bufferUsed_ - bufferStart_;
+  if (bufferStart_ > 0) std::memmove(buffer_.data(), buffer_.data() + bufferStart_, unread);
+  bufferStart_ = 0;
+  bufferUsed_ = unread;
+  if (bufferUsed_ == buffer_.size()) return false;
+  const std::size_t n = source_->read(std::span<char>(buffer_).subspan(bufferUsed_));
+  if (n == 0) {
+    sourceEnded_ = true;
+    return false;
+  }
+  bufferUsed_ += n;
+  if (atStart_) {
+    atStart_ = false;
+    checkStart();
+  }
+  return true;
+}
+
 // Hands the parser the input up to and including the next line break, so
 // that the line number is known whenever a callback runs.
 bool CsvRecordReader::feedNextPiece() {
   if (finished_) return false;
-  if (bufferStart_ == bufferUsed_) {
-    bufferUsed_ = source_->read(buffer_);
-    bufferStart_ = 0;
-    if (atStart_) {
-      atStart_ = false;
-      checkStart();
+  if (bufferStart_ == bufferUsed_ && !refill()) {
+    finished_ = true;
+    const int status = csv_fini(&parser_, fieldCallback, recordCallback, this);
+    if (!callbackError_.empty()) fail(completedLines_ + 1, callbackError_);
+    if (status != 0) {
+      fail(recordStartLine_, "a quoted field of the record starting here is never closed");
     }
-    if (bufferUsed_ == 0) {
-      finished_ = true;
-      const int status = csv_fini(&parser_, fieldCallback, recordCallback, this);
-      if (!callbackError_.empty()) fail(completedLines_ + 1, callbackError_);
-      if (status != 0) {
-        fail(recordStartLine_, "a quoted field of the record starting here is never closed");
-      }
-      return true;
-    }
+    return true;
   }
   const char* begin = buffer_.data() + bufferStart_;
   const char* end = buffer_.data() + bufferUsed_;
@@ -184,7 +279,7 @@ void CsvRecordReader::onField(const char* text, std::size_t length) {
 void CsvRecordReader::onRecordEnd() {
   if (!callbackError_.empty()) return;
   CsvRecord record;
-  record.fields = std::move(fields_);
+  record.unquoted = std::move(fields_);
   record.fieldCount = fieldCount_;
   record.line = recordStartLine_;
   ready_.push_back(std::move(record));

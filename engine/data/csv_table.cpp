@@ -18,7 +18,7 @@ std::string lowerCase(std::string_view text) {
 }
 
 bool isBlank(std::string_view text) {
-  return text.find_first_not_of(" \t") == std::string_view::npos;
+  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
 bool isNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
@@ -39,10 +39,6 @@ std::string fieldCountMessage(const CsvRecord& record, std::size_t columns) {
 
 }  // namespace
 
-bool ColumnReading::isMissingText(std::string_view text) const {
-  return std::find(missingTexts.begin(), missingTexts.end(), text) != missingTexts.end();
-}
-
 bool isValidVariableName(std::string_view name) {
   if (name.empty() || name.size() > kMaxNameLength || !isNameStart(name[0])) return false;
   return std::all_of(name.begin() + 1, name.end(), isNameRest);
@@ -60,7 +56,7 @@ std::vector<std::string> readHeader(CsvRecordReader& reader) {
   }
   std::vector<std::string> lowered;
   for (std::size_t k = 0; k < header.fields.size(); ++k) {
-    const std::string& name = header.fields[k];
+    const std::string name(header.fields[k]);
     const std::string column = "column " + std::to_string(k + 1);
     if (name.empty())
       failAt(reader.sourceName(), header.line, column + " of the header has no name");
@@ -76,11 +72,12 @@ std::vector<std::string> readHeader(CsvRecordReader& reader) {
       const auto first = static_cast<std::size_t>(same - lowered.begin());
       failAt(reader.sourceName(), header.line,
              column + " is named \"" + name + "\" like column " + std::to_string(first + 1) +
-                 " (\"" + header.fields[first] + "\"); names must differ in more than case");
+                 " (\"" + std::string(header.fields[first]) +
+                 "\"); names must differ in more than case");
     }
     lowered.push_back(std::move(low));
   }
-  return std::move(header.fields);
+  return {header.fields.begin(), header.fields.end()};
 }
 
 std::vector<ColumnScan> scanColumns(CsvRecordReader& reader, const Layout& layout,
@@ -94,11 +91,11 @@ std::vector<ColumnScan> scanColumns(CsvRecordReader& reader, const Layout& layou
       failAt(reader.sourceName(), record.line, fieldCountMessage(record, layout.size()));
     }
     for (std::size_t k = 0; k < layout.size(); ++k) {
-      const std::string& field = record.fields[k];
+      const std::string_view field = record.fields[k];
       if (layout[k].isMissingText(field)) continue;
       ColumnScan& scan = scans[k];
       scan.longest = std::max(scan.longest, field.size());
-      if (scan.numeric && !isBlank(field) && !parseNumber(field)) {
+      if (scan.numeric && !isBlank(field) && !isNumber(field)) {
         scan.numeric = false;
         scan.textLine = record.line;
         scan.text = field;
@@ -137,9 +134,7 @@ void recordToCase(const CsvRecord& record, const Layout& layout, const std::stri
       out.strings[k].clear();
       if (isBlank(field)) {
         out.values[k] = kSystemMissing;
-      } else if (const auto number = parseNumber(field)) {
-        out.values[k] = *number;
-      } else {
+      } else if (!readNumber(field, out.values[k])) {
         failAt(sourceName, record.line,
                fmt::format("\"{}\" in numeric column {}", field, column.name) + " is not a number" +
                    changed);

@@ -25,7 +25,13 @@ struct ColumnReading {
   std::string name;
   int width = 0;                          // 0: numeric, else the string width in bytes
   std::vector<std::string> missingTexts;  // field texts that read as an empty field
-  bool isMissingText(std::string_view text) const;
+  // Inline: it runs for every field of every pass.
+  bool isMissingText(std::string_view text) const {
+    for (const std::string& missing : missingTexts) {
+      if (missing == text) return true;
+    }
+    return false;
+  }
 };
 using Layout = std::vector<ColumnReading>;
 

@@ -13,6 +13,12 @@ namespace engine::data {
 // '+' allowed), or nothing. "inf", "nan", hexadecimal and partial matches such
 // as "12abc" are not numbers.
 std::optional<double> parseNumber(std::string_view text);
+// The same, for the loops over every field of a file: an optional<double>
+// comes back through memory, which costs more than reading a short number.
+bool readNumber(std::string_view text, double& value);
+// Whether parseNumber gives a value; cheaper, as the everyday shapes are told
+// without computing the value. For inferring the type of every field of a file.
+bool isNumber(std::string_view text);
 
 // The shortest text that reads back as exactly this value: 1, 2.5, 1e+300.
 std::string formatNumber(double value);
