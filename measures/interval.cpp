@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "measures/triangle.h"
+#include "measures/vector_clones.h"
 
 namespace {
 
@@ -75,10 +76,10 @@ void proacc_centered(std::span<const double> x, std::span<double> t, double& m, 
   m += 1.0;
 }
 
-void proroot(std::span<double> t, Word r) {
+PROX_VECTOR_CLONES void proroot(std::span<double> t, Word r) {
   if (r <= 1) return;
   const double root = static_cast<double>(r);
-  for (double& s : t) s = s > 0.0 ? std::exp2(std::log2(s) / root) : 0.0;
+  for (double& s : t) s = prorooted(s, root);
 }
 
 void pronormalize(std::span<double> t, std::span<double> g) {

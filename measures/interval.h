@@ -8,12 +8,16 @@
 #include <span>
 
 #include "host/tavixwcom.h"
+#include "measures/lanes.h"
+#include "measures/portable_math.h"
 
-// |d|^p for a whole p >= 1: repeated multiplication up to 12, the general
-// power above, so that results are the same on every run and machine.
-// Inline so that the kernels fold a constant exponent into straight-line code.
-inline double prointeger_power(double d, Word p) {
-  const double a = std::fabs(d);
+// |d|^p for a whole p >= 1: fixed chains of multiplications up to 12, binary
+// powering above, so that results are the same on every run and machine.
+// Inline so that the kernels fold a constant exponent into straight-line
+// code; written once for a double and for a group of lanes.
+template <typename T>
+inline T prointeger_power(T d, Word p) {
+  const T a = magnitude(d);
   // Even powers start from d (its sign vanishes in the first square), odd
   // powers from |d|; the chains below are fixed so results never vary.
   switch (p) {
@@ -24,51 +28,51 @@ inline double prointeger_power(double d, Word p) {
     case 3:
       return a * a * a;
     case 4: {
-      const double d2 = d * d;
+      const T d2 = d * d;
       return d2 * d2;
     }
     case 5: {
-      const double a2 = a * a;
-      const double a4 = a2 * a2;
+      const T a2 = a * a;
+      const T a4 = a2 * a2;
       return a4 * a;
     }
     case 6: {
-      const double d2 = d * d;
-      const double d4 = d2 * d2;
+      const T d2 = d * d;
+      const T d4 = d2 * d2;
       return d4 * d2;
     }
     case 7: {
-      const double a2 = a * a;
-      const double a4 = a2 * a2;
+      const T a2 = a * a;
+      const T a4 = a2 * a2;
       return a4 * a2 * a;
     }
     case 8: {
-      const double d2 = d * d;
-      const double d4 = d2 * d2;
+      const T d2 = d * d;
+      const T d4 = d2 * d2;
       return d4 * d4;
     }
     case 9: {
-      const double a2 = a * a;
-      const double a4 = a2 * a2;
+      const T a2 = a * a;
+      const T a4 = a2 * a2;
       return a4 * a4 * a;
     }
     case 10: {
-      const double d2 = d * d;
-      const double d4 = d2 * d2;
+      const T d2 = d * d;
+      const T d4 = d2 * d2;
       return d4 * d4 * d2;
     }
     case 11: {
-      const double a2 = a * a;
-      const double a4 = a2 * a2;
+      const T a2 = a * a;
+      const T a4 = a2 * a2;
       return a4 * a4 * a2 * a;
     }
     case 12: {
-      const double d2 = d * d;
-      const double d4 = d2 * d2;
+      const T d2 = d * d;
+      const T d4 = d2 * d2;
       return d4 * d4 * d4;
     }
     default:
-      return std::pow(a, static_cast<double>(p));
+      return portable::integer_power(a, p);
   }
 }
 
@@ -81,8 +85,18 @@ void proacc_cross(std::span<const double> x, std::span<double> t, std::span<doub
 void proacc_centered(std::span<const double> x, std::span<double> t, double& m, std::span<double> u,
                      std::span<double> g, std::span<double> scratch);
 
-// The r-th root of every positive sum, as 2^(log2(s)/r); r <= 1 leaves T.
+// The r-th root of every positive sum, as 2^(log2(s)/r) with the portable
+// log2 and exp2; r <= 1 leaves T.
 void proroot(std::span<double> t, Word r);
+// One entry of that root: 0 for a sum that is not positive, an infinite sum
+// stays infinite.
+inline double prorooted(double s, double root) {
+  const bool positive = s > 0.0;
+  const bool finite = s <= 1.7976931348623157e308;
+  const double value = portable::exp2(portable::log2((positive & finite) ? s : 1.0) / root);
+  const double kept = finite ? value : s;
+  return positive ? kept : 0.0;
+}
 // Cosine and correlation: cross-products over the roots of G; G becomes the
 // roots (items with a zero sum give 0 with everyone).
 void pronormalize(std::span<double> t, std::span<double> g);

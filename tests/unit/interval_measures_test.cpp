@@ -29,7 +29,7 @@ double powerReference(const Features& f, std::size_t i, std::size_t j, Word p, W
   double s = 0.0;
   for (const auto& x : f) s += prointeger_power(x[i] - x[j], p);
   if (r <= 1) return s;
-  return s > 0.0 ? std::exp2(std::log2(s) / static_cast<double>(r)) : 0.0;
+  return s > 0.0 ? portable::exp2(portable::log2(s) / static_cast<double>(r)) : 0.0;
 }
 
 std::vector<double> runPower(const Features& f, Word p, Word r) {
