@@ -46,7 +46,7 @@ void sweepPower(benchmark::State& state) {
   const auto w = makeWorkload(static_cast<std::size_t>(state.range(0)), 50, false);
   std::vector<double> t(triangle::size(state.range(0)));
   for (auto _ : state) {
-    prosweep_power(w.view(), t, 2, [] {});
+    prosweep_power(w.view(), t, 2, 1, [] {});
     benchmark::DoNotOptimize(t.data());
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(t.size() * w.features));
@@ -57,7 +57,7 @@ void sweepBinary(benchmark::State& state) {
   std::vector<double> t(triangle::size(state.range(0))), g(w.items);
   for (auto _ : state) {
     std::fill(t.begin(), t.end(), 0.0);
-    prosweep_binary(w.view(), t, g, 1, [] {});
+    prosweep_binary(w.view(), t, g, 1, 12, [] {});
     benchmark::DoNotOptimize(t.data());
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(t.size() * w.features));

@@ -182,3 +182,36 @@ void profinish_binary(std::span<double> t, std::span<double> g, Word features, W
   }
   for (double& item : g) item = probinary_self(code, item, 0.0, 0.0, f - item);
 }
+
+bool BinaryMeasureTable::fits(std::size_t features) {
+  constexpr std::size_t kLargestTable = std::size_t{4} << 20;  // values: 32 MB at most
+  const std::size_t side = features + 1;
+  return features < 1024 && side * side * side <= kLargestTable;
+}
+
+BinaryMeasureTable::BinaryMeasureTable(Word code, std::size_t features,
+                                       std::span<const std::uint32_t> counts)
+    : side_(features + 1), slices_(features + 1, 0) {
+  std::vector<bool> occurs(side_, false);
+  for (const std::uint32_t c : counts) occurs[c] = true;
+  std::size_t used = 0;
+  for (std::size_t c = 0; c < side_; ++c) {
+    if (occurs[c]) slices_[c] = used++;
+  }
+  values_.resize(used * side_ * side_);
+  const auto f = static_cast<double>(features);
+  for (std::size_t c = 0; c < side_; ++c) {
+    if (!occurs[c]) continue;
+    double* slice = &values_[slices_[c] * side_ * side_];
+    for (std::size_t both = 0; both <= c; ++both) {
+      for (std::size_t other = 0; other < side_; ++other) {
+        // The same operations as the finishing step, on the same whole numbers.
+        const auto a = static_cast<double>(both);
+        const double b = static_cast<double>(c) - a;
+        const double cc = static_cast<double>(other) - a;
+        slice[index(static_cast<std::uint32_t>(both), static_cast<std::uint32_t>(other))] =
+            probinary_measure(code, a, b, cc, f - a - b - cc);
+      }
+    }
+  }
+}

@@ -64,12 +64,10 @@ void procompute_stored(ProxWorkspace& ws) {
   setDirection(o.measureCode);
 
   FamilyPass pass(o.measureCode, o.measureParam1, o.measureParam2, familyArrays(ws, n));
-  pass.start();
   const StoredFeatures features{ws::reals(ws, o.blocks.dataMatrix, o.nvar * o.ncase),
                                 static_cast<std::size_t>(o.ncase), static_cast<std::size_t>(n),
                                 static_cast<std::size_t>(o.nvar)};
-  pass.addStored(features, [&ws] { ATNJMP(ws); });
-  pass.finish(o.nvar);
+  pass.computeStored(features, [&ws] { ATNJMP(ws); });
   setUnitDiagonal(info->family, itemVector(ws));
 }
 

@@ -57,27 +57,32 @@ void FamilyPass::add(std::span<const double> x) {
   }
 }
 
-void FamilyPass::addStored(const StoredFeatures& x, const Tick& tick) {
+void FamilyPass::computeStored(const StoredFeatures& x, const Tick& tick) {
+  // The sweeps write every pair once, so only the per-item sums start at zero.
+  std::fill(a_.g.begin(), a_.g.end(), 0.0);
   switch (family_) {
     case Family::Power:
-      return prosweep_power(x, a_.t, p_, tick);
+      return prosweep_power(x, a_.t, p_, r_, tick);
     case Family::Chebychev:
       return prosweep_max(x, a_.t, tick);
     case Family::Cosine:
-      return prosweep_cross(x, a_.t, a_.g, tick);
+      return prosweep_cosine(x, a_.t, a_.g, tick);
     case Family::Correlation:
-      m_ = prosweep_centered(x, a_.t, a_.u, a_.g, tick);
+      std::fill(a_.u.begin(), a_.u.end(), 0.0);
+      m_ = prosweep_correlation(x, a_.t, a_.u, a_.g, tick);
       return;
     case Family::Binary:
-      return prosweep_binary(x, a_.t, a_.g, present_, tick);
+      return prosweep_binary(x, a_.t, a_.g, present_, code_, tick);
     case Family::Counts:
     case Family::None:
       break;
   }
+  start();
   for (std::size_t k = 0; k < x.features; ++k) {
     tick();
     add(x.values.subspan(k * x.stride, x.items));
   }
+  finish(static_cast<Word>(x.features));
 }
 
 void FamilyPass::finish(Word features) {

@@ -27,8 +27,9 @@ class FamilyPass {
 
   void start();                               // zeroes what the sums need
   void add(std::span<const double> feature);  // one feature of all N items
-  // Every stored feature at once; the same sums as add() feature by feature.
-  void addStored(const StoredFeatures& features, const Tick& tick);
+  // Every stored feature at once, then the finishing step: the same results
+  // as add() feature by feature followed by finish().
+  void computeStored(const StoredFeatures& features, const Tick& tick);
   void finish(Word features);                 // after the last feature
   double featuresSeen() const { return m_; }  // correlation's running count
   Family family() const { return family_; }

@@ -6,20 +6,22 @@
 #include <cstdint>
 #include <vector>
 
+#include "measures/binary.h"
 #include "measures/interval.h"
+#include "measures/lanes.h"
 #include "measures/triangle.h"
+#include "measures/vector_clones.h"
 
 namespace {
 
-// Each sweep is also compiled for processors with 256-bit vectors and picked
-// at run time. No clone uses fused multiply-add (contraction is off for the
-// whole library), so every clone rounds exactly as the default one does.
-#define PROX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-
-// Pairs of a row block of kRows items against kWidth items are finished in
-// registers: kRows x kWidth accumulators.
+// Rows of a tile: kRows later items against one panel of kLanes earlier
+// items, kRows x kLanes sums held in registers across all features.
 constexpr std::size_t kRows = 4;
-constexpr std::size_t kWidth = 4;
+// Blocks for the cache: the rows of a block meet the panels of a chunk while
+// the chunk's features stay in the second-level cache.
+constexpr std::size_t kBlockRows = 64;
+constexpr std::size_t kChunkPanels = 32;
+static_assert(kLanes % kRows == 0 && kBlockRows % kLanes == 0);
 
 // Spreads the features' ticks over the sweep, by the pairs done.
 class TickPacer {
@@ -45,93 +47,180 @@ class TickPacer {
   std::size_t given_ = 0;
 };
 
-// acc := step(acc, a_ik, b_jk) for k = 1..F for every pair i > j, where a
-// holds the later item's feature values and b the earlier item's. The pairs
-// are written to the triangle once, when finished.
+// The features regrouped by panels of kLanes items: the kLanes values of one
+// feature are adjacent and a panel's features follow each other, so a tile
+// reads its panel as one stream. Items past the end are zeros.
+class Panels {
+ public:
+  explicit Panels(const StoredFeatures& x)
+      : features_(x.features), values_((x.items + kLanes - 1) / kLanes * kLanes * x.features) {
+    for (std::size_t k = 0; k < x.features; ++k) {
+      for (std::size_t i = 0; i < x.items; ++i)
+        values_[at(i / kLanes, k) + i % kLanes] = x.at(k, i);
+    }
+  }
+  // The kLanes values of feature k in a panel.
+  const double* feature(std::size_t panel, std::size_t k) const { return &values_[at(panel, k)]; }
+  std::size_t features() const { return features_; }
+
+ private:
+  std::size_t at(std::size_t panel, std::size_t k) const {
+    return (panel * features_ + k) * kLanes;
+  }
+  std::size_t features_;
+  std::vector<double> values_;
+};
+
+// The sums of one tile: rows i0.. of a against the panel of b, feature after
+// feature, acc := step(acc, a_ik, b_jk).
 template <typename Step>
-[[gnu::always_inline]] inline void sweepPairs(const StoredFeatures& a, const StoredFeatures& b,
-                                              std::span<double> t, const Tick& tick, Step step) {
-  const std::size_t n = a.items;
-  const std::size_t f = a.features;
-  TickPacer pacer(tick, n, f);
-  for (std::size_t i0 = 1; i0 < n; i0 += kRows) {
-    const std::size_t rows = std::min(kRows, n - i0);
-    std::size_t j = 0;
-    // Columns below i0 belong to every row of the block.
-    for (; j + kWidth <= i0; j += kWidth) {
-      double acc[kRows][kWidth] = {};
-      for (std::size_t k = 0; k < f; ++k) {
-        const double* ak = &a.values[k * a.stride + i0];
-        const double* bk = &b.values[k * b.stride + j];
-        for (std::size_t r = 0; r < kRows; ++r) {
-          const double ai = r < rows ? ak[r] : 0.0;
-          for (std::size_t w = 0; w < kWidth; ++w) acc[r][w] = step(acc[r][w], ai, bk[w]);
+[[gnu::always_inline]] inline void sumTile(const Panels& a, const Panels& b, std::size_t i0,
+                                           std::size_t panel, Lanes (&acc)[kRows], Step step) {
+  const std::size_t lane = i0 % kLanes;
+  for (Lanes& s : acc) s = splat(0.0);
+  for (std::size_t k = 0; k < a.features(); ++k) {
+    const double* ak = a.feature(i0 / kLanes, k) + lane;
+    const Lanes bk = loadLanes(b.feature(panel, k));
+    for (std::size_t r = 0; r < kRows; ++r) acc[r] = step(acc[r], splat(ak[r]), bk);
+  }
+}
+
+// Writes a tile's pairs i > j into the triangle.
+inline void writeTile(std::span<double> t, std::size_t items, std::size_t i0, std::size_t panel,
+                      const Lanes (&acc)[kRows]) {
+  const std::size_t j0 = panel * kLanes;
+  for (std::size_t r = 0; r < kRows && i0 + r < items; ++r) {
+    const std::size_t i = i0 + r;
+    double* row = &t[triangle::rowStart(static_cast<Word>(i + 1))];
+    if (j0 + kLanes <= i) {
+      storeLanes(row + j0, acc[r]);
+    } else {
+      for (std::size_t l = 0; j0 + l < i; ++l) row[j0 + l] = acc[r][l];
+    }
+  }
+}
+
+// acc := step(acc, a_ik, b_jk) for k = 1..F for every pair i > j, where a
+// holds the later item's feature values and b the earlier item's; each
+// pair's sum is written once, and finishRows(first, last) is called on each
+// block of complete rows while it is still in the cache.
+template <typename Step, typename FinishRows>
+[[gnu::always_inline]] inline void sweepPairs(const StoredFeatures& x, const StoredFeatures& y,
+                                              std::span<double> t, const Tick& tick, Step step,
+                                              FinishRows finishRows) {
+  const std::size_t n = x.items;
+  const Panels a(x);
+  const Panels b(y);
+  TickPacer pacer(tick, n, x.features);
+  for (std::size_t block = 0; block < n; block += kBlockRows) {
+    const std::size_t end = std::min(n, block + kBlockRows);
+    const std::size_t panels = (end - 1 + kLanes - 1) / kLanes;  // those holding some j < i
+    for (std::size_t chunk = 0; chunk < panels; chunk += kChunkPanels) {
+      const std::size_t chunkEnd = std::min(panels, chunk + kChunkPanels);
+      for (std::size_t i0 = block; i0 < end; i0 += kRows) {
+        const std::size_t last = std::min(chunkEnd, (i0 + kRows - 1 + kLanes - 1) / kLanes);
+        for (std::size_t panel = chunk; panel < last; ++panel) {
+          Lanes acc[kRows];
+          sumTile(a, b, i0, panel, acc, step);
+          writeTile(t, n, i0, panel, acc);
         }
       }
-      for (std::size_t r = 0; r < rows; ++r) {
-        double* out = &t[triangle::rowStart(static_cast<Word>(i0 + r + 1)) + j];
-        for (std::size_t w = 0; w < kWidth; ++w) out[w] = acc[r][w];
-      }
     }
-    // The rest of each row, pair by pair.
-    for (std::size_t r = 0; r < rows; ++r) {
-      const std::size_t i = i0 + r;
-      for (std::size_t jj = j; jj < i; ++jj) {
-        double acc = 0.0;
-        for (std::size_t k = 0; k < f; ++k) acc = step(acc, a.at(k, i), b.at(k, jj));
-        t[triangle::rowStart(static_cast<Word>(i + 1)) + jj] = acc;
-      }
-    }
-    pacer.rowsDone(i0 + rows);
+    finishRows(block, end);
+    pacer.rowsDone(end);
   }
   pacer.finish();
 }
 
+// The stretch of the triangle that holds rows first..last-1 (0-based items).
+std::span<double> rowsOf(std::span<double> t, std::size_t first, std::size_t last) {
+  const std::size_t begin = first == 0 ? 0 : triangle::rowStart(static_cast<Word>(first + 1));
+  const std::size_t end = last < 2 ? 0 : triangle::rowStart(static_cast<Word>(last + 1));
+  return t.subspan(begin, end - begin);
+}
+
 template <Word P>
-[[gnu::always_inline]] inline void sweepPower(const StoredFeatures& x, std::span<double> t,
+[[gnu::always_inline]] inline void sweepPower(const StoredFeatures& x, std::span<double> t, Word r,
                                               const Tick& tick) {
-  sweepPairs(x, x, t, tick,
-             [](double s, double xi, double xj) { return s + prointeger_power(xi - xj, P); });
+  const double root = static_cast<double>(r);
+  sweepPairs(
+      x, x, t, tick, [](auto s, auto xi, auto xj) { return s + prointeger_power(xi - xj, P); },
+      [&](std::size_t first, std::size_t last) {
+        if (r <= 1) return;
+        for (double& s : rowsOf(t, first, last)) s = prorooted(s, root);
+      });
+}
+
+// Cross-products over the roots of the sums of squares, as the normalizing
+// step forms them; g already holds the roots of the positive sums.
+void normalizeRows(std::span<double> t, std::span<const double> g, std::size_t first,
+                   std::size_t last) {
+  for (std::size_t i = std::max<std::size_t>(first, 1); i < last; ++i) {
+    double* row = &t[triangle::rowStart(static_cast<Word>(i + 1))];
+    const double gi = g[i];
+    const bool positive = gi > 0.0;
+    for (std::size_t j = 0; j < i; ++j) {
+      const double value = row[j] / gi / g[j];
+      row[j] = positive && g[j] > 0.0 ? value : 0.0;
+    }
+  }
+}
+
+// G(i) := sqrt(G(i)) where positive, as the normalizing step leaves it.
+void rootsOfPositive(std::span<double> g) {
+  for (double& v : g) v = v > 0.0 ? std::sqrt(v) : v;
 }
 
 }  // namespace
 
-PROX_VECTOR_CLONES void prosweep_power(const StoredFeatures& x, std::span<double> t, Word p,
+PROX_VECTOR_CLONES void prosweep_power(const StoredFeatures& x, std::span<double> t, Word p, Word r,
                                        const Tick& tick) {
   switch (p) {
     case 1:
-      return sweepPower<1>(x, t, tick);
+      return sweepPower<1>(x, t, r, tick);
     case 2:
-      return sweepPower<2>(x, t, tick);
+      return sweepPower<2>(x, t, r, tick);
     case 3:
-      return sweepPower<3>(x, t, tick);
+      return sweepPower<3>(x, t, r, tick);
     case 4:
-      return sweepPower<4>(x, t, tick);
-    default:
-      sweepPairs(x, x, t, tick,
-                 [p](double s, double xi, double xj) { return s + prointeger_power(xi - xj, p); });
+      return sweepPower<4>(x, t, r, tick);
+    default: {
+      const double root = static_cast<double>(r);
+      sweepPairs(
+          x, x, t, tick, [p](auto s, auto xi, auto xj) { return s + prointeger_power(xi - xj, p); },
+          [&](std::size_t first, std::size_t last) {
+            if (r <= 1) return;
+            for (double& s : rowsOf(t, first, last)) s = prorooted(s, root);
+          });
+    }
   }
 }
 
 PROX_VECTOR_CLONES void prosweep_max(const StoredFeatures& x, std::span<double> t,
                                      const Tick& tick) {
-  sweepPairs(x, x, t, tick, [](double s, double xi, double xj) {
-    const double d = std::fabs(xi - xj);
-    return d > s ? d : s;
-  });
+  sweepPairs(
+      x, x, t, tick,
+      [](auto s, auto xi, auto xj) {
+        const auto d = magnitude(xi - xj);
+        return d > s ? d : s;
+      },
+      [](std::size_t, std::size_t) {});
 }
 
-PROX_VECTOR_CLONES void prosweep_cross(const StoredFeatures& x, std::span<double> t,
-                                       std::span<double> g, const Tick& tick) {
+PROX_VECTOR_CLONES void prosweep_cosine(const StoredFeatures& x, std::span<double> t,
+                                        std::span<double> g, const Tick& tick) {
   for (std::size_t k = 0; k < x.features; ++k) {
     for (std::size_t i = 0; i < x.items; ++i) g[i] += x.at(k, i) * x.at(k, i);
   }
-  sweepPairs(x, x, t, tick, [](double s, double xi, double xj) { return s + xj * xi; });
+  rootsOfPositive(g);
+  sweepPairs(
+      x, x, t, tick, [](auto s, auto xi, auto xj) { return s + xj * xi; },
+      [&](std::size_t first, std::size_t last) { normalizeRows(t, g, first, last); });
 }
 
-PROX_VECTOR_CLONES double prosweep_centered(const StoredFeatures& x, std::span<double> t,
-                                            std::span<double> u, std::span<double> g,
-                                            const Tick& tick) {
+PROX_VECTOR_CLONES double prosweep_correlation(const StoredFeatures& x, std::span<double> t,
+                                               std::span<double> u, std::span<double> g,
+                                               const Tick& tick) {
   // Each feature's deviations d and weighted deviations f*d, formed exactly as
   // the updating algorithm forms them, feature after feature.
   const std::size_t n = x.items;
@@ -150,43 +239,69 @@ PROX_VECTOR_CLONES double prosweep_centered(const StoredFeatures& x, std::span<d
     for (std::size_t i = 0; i < n; ++i) u[i] = x.at(k, i) - deviations[k * n + i] * f;
     m += 1.0;
   }
+  rootsOfPositive(g);
   const StoredFeatures d{deviations, n, n, x.features};
   const StoredFeatures wd{weighted, n, n, x.features};
-  sweepPairs(wd, d, t, tick, [](double s, double gi, double dj) { return s + dj * gi; });
+  sweepPairs(
+      wd, d, t, tick, [](auto s, auto gi, auto dj) { return s + dj * gi; },
+      [&](std::size_t first, std::size_t last) { normalizeRows(t, g, first, last); });
   return m;
 }
 
 __attribute__((target_clones("popcnt", "default"))) void prosweep_binary(const StoredFeatures& x,
                                                                          std::span<double> t,
                                                                          std::span<double> g,
-                                                                         Word present,
+                                                                         Word present, Word code,
                                                                          const Tick& tick) {
   // The counts are whole numbers: counting 64 features at a time with bit
   // operations gives exactly the sums of adding 1 feature by feature.
   const std::size_t n = x.items;
-  const std::size_t words = (x.features + 63) / 64;
+  const std::size_t f = x.features;
+  const std::size_t words = (f + 63) / 64;
   std::vector<std::uint64_t> bits(n * words, 0);
   const auto wanted = static_cast<double>(present);
-  for (std::size_t k = 0; k < x.features; ++k) {
+  for (std::size_t k = 0; k < f; ++k) {
     for (std::size_t i = 0; i < n; ++i) {
       if (std::trunc(x.at(k, i)) == wanted)
         bits[i * words + k / 64] |= std::uint64_t{1} << (k % 64);
     }
   }
-  TickPacer pacer(tick, n, x.features);
-  std::size_t pair = 0;
+  std::vector<std::uint32_t> own(n);
   for (std::size_t i = 0; i < n; ++i) {
-    const std::uint64_t* bi = &bits[i * words];
-    int own = 0;
-    for (std::size_t w = 0; w < words; ++w) own += std::popcount(bi[w]);
-    g[i] += own;
-    for (std::size_t j = 0; j < i; ++j, ++pair) {
-      const std::uint64_t* bj = &bits[j * words];
-      int both = 0;
-      for (std::size_t w = 0; w < words; ++w) both += std::popcount(bi[w] & bj[w]);
-      t[pair] += both;
+    for (std::size_t w = 0; w < words; ++w) own[i] += std::popcount(bits[i * words + w]);
+  }
+
+  TickPacer pacer(tick, n, f);
+  const auto jointCount = [&](std::size_t i, std::size_t j) {
+    std::uint32_t both = 0;
+    for (std::size_t w = 0; w < words; ++w)
+      both += std::popcount(bits[i * words + w] & bits[j * words + w]);
+    return both;
+  };
+  if (!BinaryMeasureTable::fits(f)) {
+    // Very many features: the joint counts, then the finishing step.
+    for (std::size_t i = 0, pair = 0; i < n; ++i) {
+      g[i] = own[i];
+      for (std::size_t j = 0; j < i; ++j, ++pair) t[pair] = jointCount(i, j);
+      pacer.rowsDone(i + 1);
     }
+    pacer.finish();
+    return profinish_binary(t, g, static_cast<Word>(f), code);
+  }
+  // A pair's measure depends only on its joint count and the two items'
+  // counts, all whole numbers up to F: it is looked up in a table filled by
+  // the finishing formula, so each pair is written once, already finished.
+  const BinaryMeasureTable table(code, f, own);
+  for (std::size_t i = 1, pair = 0; i < n; ++i) {
+    const double* values = table.forItem(own[i]);
+    for (std::size_t j = 0; j < i; ++j, ++pair)
+      t[pair] = values[table.index(jointCount(i, j), own[j])];
     pacer.rowsDone(i + 1);
   }
   pacer.finish();
+  const auto features = static_cast<double>(f);
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto count = static_cast<double>(own[i]);
+    g[i] = probinary_self(code, count, 0.0, 0.0, features - count);
+  }
 }

@@ -24,19 +24,25 @@ struct StoredFeatures {
 // Called as the sweep goes, once per feature in all, evenly spread.
 using Tick = std::function<void()>;
 
-// The power sums of every pair: sum over features of |x_i - x_j|^p.
-void prosweep_power(const StoredFeatures& x, std::span<double> t, Word p, const Tick& tick);
+// Each sweep also does the finishing step of its family, on each block of
+// rows while it is still in the cache; the results are those of the
+// per-feature kernels followed by the finishing step.
+
+// The power distances: the r-th root of the sum over features of |x_i - x_j|^p.
+void prosweep_power(const StoredFeatures& x, std::span<double> t, Word p, Word r, const Tick& tick);
 // The largest absolute difference of every pair.
 void prosweep_max(const StoredFeatures& x, std::span<double> t, const Tick& tick);
-// Cross-products sum x_j * x_i of every pair, and sums of squares in g.
-void prosweep_cross(const StoredFeatures& x, std::span<double> t, std::span<double> g,
-                    const Tick& tick);
-// The correlation's centred sums, exactly as the updating algorithm forms
-// them feature after feature; u receives the means, g the centred sums of
-// squares; returns the number of features.
-double prosweep_centered(const StoredFeatures& x, std::span<double> t, std::span<double> u,
-                         std::span<double> g, const Tick& tick);
-// Present-value counts of the binary measures: g(i) features where item i
-// has the present value, t(i, j) features where both have it.
+// Cosines: cross-products over the roots of the sums of squares, which g
+// receives (g starts at zero).
+void prosweep_cosine(const StoredFeatures& x, std::span<double> t, std::span<double> g,
+                     const Tick& tick);
+// Correlations from the centred sums, formed exactly as the updating
+// algorithm forms them feature after feature; u receives the means, g the
+// roots of the centred sums of squares (u and g start at zero); returns the
+// number of features.
+double prosweep_correlation(const StoredFeatures& x, std::span<double> t, std::span<double> u,
+                            std::span<double> g, const Tick& tick);
+// The binary measure `code` of every pair, counting the present value, and
+// each item's proximity with itself in g.
 void prosweep_binary(const StoredFeatures& x, std::span<double> t, std::span<double> g,
-                     Word present, const Tick& tick);
+                     Word present, Word code, const Tick& tick);

@@ -3,13 +3,17 @@
 // family, for item counts that do and do not fill whole tiles.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "measures/binary.h"
 #include "measures/interval.h"
 #include "measures/stored_sweep.h"
 #include "measures/triangle.h"
+#include "tests/unit/test_host.h"
 
 namespace {
 
@@ -31,19 +35,23 @@ Data randomData(std::size_t items, std::size_t features, unsigned seed, bool bin
   return d;
 }
 
-const std::size_t kItemCounts[] = {1, 2, 5, 8, 9, 31, 66};
+// Sizes that fill no tile, part of one, whole blocks of rows and more than
+// one chunk of panels.
+const std::size_t kItemCounts[] = {1, 2, 5, 8, 9, 31, 66, 300};
 const Tick kNoTick = [] {};
 
 TEST(StoredSweep, PowerAndChebychevMatchPerFeatureKernels) {
   for (const std::size_t n : kItemCounts) {
     const Data d = randomData(n, 13, static_cast<unsigned>(n), false);
-    for (const Word p : {1, 2, 3, 4, 7, 13}) {
-      std::vector<double> slow(triangle::size(Word(n)), 0.0), fast(slow.size(), 0.0);
+    for (const auto& [p, r] :
+         {std::pair<Word, Word>{1, 1}, {2, 2}, {2, 1}, {3, 3}, {4, 2}, {7, 1}, {13, 2}}) {
+      std::vector<double> slow(triangle::size(Word(n)), 0.0), fast(slow.size(), -1.0);
       for (std::size_t k = 0; k < d.features; ++k) proacc_power(d.feature(k), slow, p);
-      prosweep_power(d.view(), fast, p, kNoTick);
-      EXPECT_EQ(fast, slow) << "n=" << n << " p=" << p;
+      proroot(slow, r);
+      prosweep_power(d.view(), fast, p, r, kNoTick);
+      EXPECT_EQ(fast, slow) << "n=" << n << " p=" << p << " r=" << r;
     }
-    std::vector<double> slow(triangle::size(Word(n)), 0.0), fast(slow.size(), 0.0);
+    std::vector<double> slow(triangle::size(Word(n)), 0.0), fast(slow.size(), -1.0);
     for (std::size_t k = 0; k < d.features; ++k) proacc_max(d.feature(k), slow);
     prosweep_max(d.view(), fast, kNoTick);
     EXPECT_EQ(fast, slow) << "n=" << n;
@@ -52,16 +60,21 @@ TEST(StoredSweep, PowerAndChebychevMatchPerFeatureKernels) {
 
 TEST(StoredSweep, CosineAndCorrelationMatchPerFeatureKernels) {
   for (const std::size_t n : kItemCounts) {
-    const Data d = randomData(n, 11, static_cast<unsigned>(n + 100), false);
-    std::vector<double> slowT(triangle::size(Word(n)), 0.0), fastT(slowT.size(), 0.0);
+    Data d = randomData(n, 11, static_cast<unsigned>(n + 100), false);
+    // An item of zeros has no norm and no variance: 0 with everyone.
+    if (n > 3) {
+      for (std::size_t k = 0; k < d.features; ++k) d.values[k * d.stride + 2] = 0.0;
+    }
+    std::vector<double> slowT(triangle::size(Word(n)), 0.0), fastT(slowT.size(), -1.0);
     std::vector<double> slowG(n, 0.0), fastG(n, 0.0);
     for (std::size_t k = 0; k < d.features; ++k) proacc_cross(d.feature(k), slowT, slowG);
-    prosweep_cross(d.view(), fastT, fastG, kNoTick);
+    pronormalize(slowT, slowG);
+    prosweep_cosine(d.view(), fastT, fastG, kNoTick);
     EXPECT_EQ(fastT, slowT) << n;
     EXPECT_EQ(fastG, slowG) << n;
 
     std::fill(slowT.begin(), slowT.end(), 0.0);
-    std::fill(fastT.begin(), fastT.end(), 0.0);
+    std::fill(fastT.begin(), fastT.end(), -1.0);
     std::vector<double> slowU(n, 0.0), fastU(n, 0.0), scratch(n);
     std::fill(slowG.begin(), slowG.end(), 0.0);
     std::fill(fastG.begin(), fastG.end(), 0.0);
@@ -69,35 +82,57 @@ TEST(StoredSweep, CosineAndCorrelationMatchPerFeatureKernels) {
     for (std::size_t k = 0; k < d.features; ++k) {
       proacc_centered(d.feature(k), slowT, m, slowU, slowG, scratch);
     }
-    EXPECT_EQ(prosweep_centered(d.view(), fastT, fastU, fastG, kNoTick), m);
+    pronormalize(slowT, slowG);
+    EXPECT_EQ(prosweep_correlation(d.view(), fastT, fastU, fastG, kNoTick), m);
     EXPECT_EQ(fastT, slowT) << n;
     EXPECT_EQ(fastG, slowG) << n;
     EXPECT_EQ(fastU, slowU) << n;
   }
 }
 
-TEST(StoredSweep, BinaryCountsMatchPerFeatureKernel) {
-  for (const std::size_t features : {3, 64, 65, 130}) {
-    const Data d = randomData(21, features, static_cast<unsigned>(features), true);
-    std::vector<double> slowT(triangle::size(21), 0.0), fastT(slowT.size(), 0.0);
-    std::vector<double> slowG(21, 0.0), fastG(21, 0.0);
-    std::vector<Logical> flags(21);
-    for (std::size_t k = 0; k < features; ++k) proacc_binary(d.feature(k), slowT, slowG, 1, flags);
-    prosweep_binary(d.view(), fastT, fastG, 1, kNoTick);
-    EXPECT_EQ(fastT, slowT) << features;
-    EXPECT_EQ(fastG, slowG) << features;
+// Compares element by element so that system-missing and NaN-free values
+// are both checked bit for bit.
+void expectSameBits(const std::vector<double>& fast, const std::vector<double>& slow,
+                    const std::string& what) {
+  ASSERT_EQ(fast.size(), slow.size()) << what;
+  for (std::size_t k = 0; k < fast.size(); ++k) {
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[k]), std::bit_cast<std::uint64_t>(slow[k]))
+        << what << " at " << k << ": " << fast[k] << " vs " << slow[k];
+  }
+}
+
+TEST(StoredSweep, BinaryMeasuresMatchCountingThenFinishing) {
+  testing_host::attach();  // the finishing step asks the host for system-missing
+  // 200 features take the path without a table of measures.
+  for (const std::size_t features : {3, 64, 65, 130, 200}) {
+    const std::size_t n = features == 64 ? 70 : 21;
+    const Data d = randomData(n, features, static_cast<unsigned>(features), true);
+    for (Word code = 10; code <= 36; ++code) {
+      std::vector<double> slowT(triangle::size(Word(n)), 0.0), fastT(slowT.size(), -1.0);
+      std::vector<double> slowG(n, 0.0), fastG(n, -1.0);
+      std::vector<Logical> flags(n);
+      for (std::size_t k = 0; k < features; ++k) {
+        proacc_binary(d.feature(k), slowT, slowG, 1, flags);
+      }
+      profinish_binary(slowT, slowG, static_cast<Word>(features), code);
+      prosweep_binary(d.view(), fastT, fastG, 1, code, kNoTick);
+      const std::string what = "F=" + std::to_string(features) + " code=" + std::to_string(code);
+      expectSameBits(fastT, slowT, what);
+      expectSameBits(fastG, slowG, what);
+    }
   }
 }
 
 TEST(StoredSweep, TicksOncePerFeature) {
-  const Data d = randomData(40, 17, 3, false);
+  testing_host::attach();
+  const Data d = randomData(140, 17, 3, false);
   int ticks = 0;
-  std::vector<double> t(triangle::size(40), 0.0);
-  prosweep_power(d.view(), t, 2, [&ticks] { ++ticks; });
+  std::vector<double> t(triangle::size(140), 0.0);
+  prosweep_power(d.view(), t, 2, 2, [&ticks] { ++ticks; });
   EXPECT_EQ(ticks, 17);
   ticks = 0;
-  std::vector<double> g(40, 0.0);
-  prosweep_binary(d.view(), t, g, 1, [&ticks] { ++ticks; });
+  std::vector<double> g(140, 0.0);
+  prosweep_binary(d.view(), t, g, 1, 12, [&ticks] { ++ticks; });
   EXPECT_EQ(ticks, 17);
 }
 
