@@ -81,6 +81,10 @@ bool WorkspaceMemory::reserve() {
     limitWords_ = 0;
     return false;
   }
+  // A large triangle is touched once from end to end: with 2 MB pages its
+  // first touch costs a few hundred page faults instead of a hundred
+  // thousand. Only a hint; where the system declines it nothing changes.
+  madvise(base_, mappedBytes_, MADV_HUGEPAGE);
   limitWords_ = std::min<std::int64_t>(limitWords_, static_cast<std::int64_t>(mappedBytes_) / 8);
   view_.words = static_cast<Word*>(base_);
   view_.capacity = limitWords_;
