@@ -23,6 +23,30 @@ void accumulatePower(std::span<const double> x, std::span<double> t) {
   forEachPair(x, t, [](double& s, double xi, double xj) { s += prointeger_power(xi - xj, P); });
 }
 
+// The root of one sum s as 2^(log2(s)/r), with log2(s) divided by r through
+// `divide`: 0 for a sum that is not positive (or not a number), an infinite
+// sum stays infinite. Branch-free, so the loop over T vectorizes.
+template <typename Divide>
+[[gnu::always_inline]] inline double rootOf(double s, Divide divide) {
+  const bool positive = s > 0.0;
+  const bool finite = s <= 1.7976931348623157e308;
+  const double value = portable::exp2(divide(portable::log2((positive & finite) ? s : 1.0)));
+  const double kept = finite ? value : s;
+  return positive ? kept : 0.0;
+}
+// The root of every entry of a stretch of T, for r >= 2. Dividing by a power
+// of two is exact, like multiplying by its inverse, which is much cheaper and
+// gives the same bits.
+[[gnu::always_inline]] inline void rootEntries(std::span<double> t, Word r) {
+  const double root = static_cast<double>(r);
+  if ((r & (r - 1)) == 0) {
+    const double inverse = 1.0 / root;
+    for (double& s : t) s = rootOf(s, [inverse](double l) { return l * inverse; });
+  } else {
+    for (double& s : t) s = rootOf(s, [root](double l) { return l / root; });
+  }
+}
+
 }  // namespace
 
 void proacc_power(std::span<const double> x, std::span<double> t, Word p) {
@@ -78,8 +102,7 @@ void proacc_centered(std::span<const double> x, std::span<double> t, double& m, 
 
 PROX_VECTOR_CLONES void proroot(std::span<double> t, Word r) {
   if (r <= 1) return;
-  const double root = static_cast<double>(r);
-  for (double& s : t) s = prorooted(s, root);
+  rootEntries(t, r);
 }
 
 void pronormalize(std::span<double> t, std::span<double> g) {

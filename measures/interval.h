@@ -88,15 +88,6 @@ void proacc_centered(std::span<const double> x, std::span<double> t, double& m, 
 // The r-th root of every positive sum, as 2^(log2(s)/r) with the portable
 // log2 and exp2; r <= 1 leaves T.
 void proroot(std::span<double> t, Word r);
-// One entry of that root: 0 for a sum that is not positive, an infinite sum
-// stays infinite.
-inline double prorooted(double s, double root) {
-  const bool positive = s > 0.0;
-  const bool finite = s <= 1.7976931348623157e308;
-  const double value = portable::exp2(portable::log2((positive & finite) ? s : 1.0) / root);
-  const double kept = finite ? value : s;
-  return positive ? kept : 0.0;
-}
 // Cosine and correlation: cross-products over the roots of G; G becomes the
 // roots (items with a zero sum give 0 with everyone).
 void pronormalize(std::span<double> t, std::span<double> g);

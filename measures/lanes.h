@@ -32,4 +32,6 @@ inline double magnitude(double v) { return std::fabs(v); }
   std::memcpy(&out, from, sizeof out);
   return out;
 }
-[[gnu::always_inline]] inline void storeLanes(double* to, Lanes v) { std::memcpy(to, &v, sizeof v); }
+[[gnu::always_inline]] inline void storeLanes(double* to, Lanes v) {
+  std::memcpy(to, &v, sizeof v);
+}

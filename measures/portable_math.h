@@ -29,14 +29,14 @@ struct Split {
   double hi;
   double lo;
 };
-inline Split split(double y) {
+[[gnu::always_inline]] inline Split split(double y) {
   const double c = 134217729.0 * y;  // 2^27 + 1
   const double hi = c - (c - y);
   return {hi, y - hi};
 }
 
 // log2(s) for a positive finite s.
-inline double log2(double s) {
+[[gnu::always_inline]] inline double log2(double s) {
   constexpr double kTwo54 = 18014398509481984.0;
   constexpr double kLg1 = 6.666666666666735130e-01, kLg2 = 3.999999999940941908e-01,
                    kLg3 = 2.857142874366239149e-01, kLg4 = 2.222219843214978396e-01,
@@ -84,7 +84,7 @@ inline double log2(double s) {
 }
 
 // 2^y for |y| below 1000 (the result is then a normal number).
-inline double exp2(double y) {
+[[gnu::always_inline]] inline double exp2(double y) {
   constexpr double kLn2Hi = 6.93147180369123816490e-01, kLn2Lo = 1.90821492927058770002e-10;
   constexpr double kP1 = 1.66666666666666019037e-01, kP2 = -2.77777777770155933842e-03,
                    kP3 = 6.61375632143793436117e-05, kP4 = -1.65339022054652515390e-06,

@@ -139,16 +139,17 @@ std::span<double> rowsOf(std::span<double> t, std::size_t first, std::size_t las
   return t.subspan(begin, end - begin);
 }
 
+// The finishing step of the power distances, on a block of complete rows.
+auto rootRows(std::span<double> t, Word r) {
+  return [t, r](std::size_t first, std::size_t last) { proroot(rowsOf(t, first, last), r); };
+}
+
 template <Word P>
 [[gnu::always_inline]] inline void sweepPower(const StoredFeatures& x, std::span<double> t, Word r,
                                               const Tick& tick) {
-  const double root = static_cast<double>(r);
   sweepPairs(
       x, x, t, tick, [](auto s, auto xi, auto xj) { return s + prointeger_power(xi - xj, P); },
-      [&](std::size_t first, std::size_t last) {
-        if (r <= 1) return;
-        for (double& s : rowsOf(t, first, last)) s = prorooted(s, root);
-      });
+      rootRows(t, r));
 }
 
 // Cross-products over the roots of the sums of squares, as the normalizing
@@ -184,15 +185,10 @@ PROX_VECTOR_CLONES void prosweep_power(const StoredFeatures& x, std::span<double
       return sweepPower<3>(x, t, r, tick);
     case 4:
       return sweepPower<4>(x, t, r, tick);
-    default: {
-      const double root = static_cast<double>(r);
+    default:
       sweepPairs(
           x, x, t, tick, [p](auto s, auto xi, auto xj) { return s + prointeger_power(xi - xj, p); },
-          [&](std::size_t first, std::size_t last) {
-            if (r <= 1) return;
-            for (double& s : rowsOf(t, first, last)) s = prorooted(s, root);
-          });
-    }
+          rootRows(t, r));
   }
 }
 
