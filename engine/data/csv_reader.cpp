@@ -1,6 +1,9 @@
 #include "engine/data/csv_reader.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/dataset.h"
@@ -51,26 +54,54 @@ extern "C" void recordCallback(int, void* reader) {
   static_cast<CsvRecordReader*>(reader)->onRecordEnd();
 }
 
-// libcsv's state between records (ROW_NOT_BEGUN in its source): no field of
-// a record has been started, so a line can be split without it.
-constexpr int kLibcsvBetweenRecords = 0;
+// Commas are found eight bytes at a time, each eight read as one word (the
+// first byte lowest) and compared all at once: unlike a search from one
+// comma to the next, this does not wait for the field before.
+constexpr std::uint64_t kEveryByte = 0x0101010101010101;
+constexpr std::uint64_t kLowBits = 0x7F7F7F7F7F7F7F7F;
+constexpr std::uint64_t kTopBit = std::uint64_t{1} << 63;
 
-// Does the line hold a byte that needs libcsv's rules (a quote, a CR that
-// ends a record mid-line) or its checks (NUL, UTF-8)? Written without an
-// early exit so that the compiler checks 16 bytes at a time.
-bool hasUnusualByte(std::string_view line) {
-  unsigned char seen = 0;
+std::uint64_t loadWord(const char* p) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, p, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+// The high bit of each byte of the word that equals `byte`, and no other bit.
+std::uint64_t bytesEqual(std::uint64_t word, unsigned char byte) {
+  const std::uint64_t x = word ^ (kEveryByte * byte);
+  // (x & 0x7F) + 0x7F sets the high bit of a byte unless its low bits are 0,
+  // and never carries into the next byte.
+  return ~(((x & kLowBits) + kLowBits) | x | kLowBits);
+}
+
+// What a line holds, told in one pass written without an early exit so
+// that the compiler checks 16 bytes at a time.
+struct LineBytes {
+  // A byte that needs libcsv's rules (a quote, a CR that ends a record
+  // mid-line) or its checks (NUL, UTF-8).
+  bool unusual = false;
+  bool blanks = false;  // a space or tab, which may need trimming
+};
+
+LineBytes classifyBytes(std::string_view line) {
+  unsigned char unusual = 0;
+  unsigned char blanks = 0;
   for (const char c : line) {
     const auto b = static_cast<unsigned char>(c);
-    seen |= (b == '"' || b == '\r' || b == 0 || b >= 0x80) ? 1 : 0;
+    unusual |= (b == '"' || b == '\r' || b == 0 || b >= 0x80) ? 1 : 0;
+    blanks |= (b == ' ' || b == '\t') ? 1 : 0;
   }
-  return seen != 0;
+  return {unusual != 0, blanks != 0};
 }
+
+bool isBlankChar(char c) { return c == ' ' || c == '\t'; }
 
 // libcsv drops spaces and tabs around an unquoted field.
 std::string_view trimSpacesAndTabs(std::string_view field) {
-  while (!field.empty() && (field.front() == ' ' || field.front() == '\t')) field.remove_prefix(1);
-  while (!field.empty() && (field.back() == ' ' || field.back() == '\t')) field.remove_suffix(1);
+  while (!field.empty() && isBlankChar(field.front())) field.remove_prefix(1);
+  while (!field.empty() && isBlankChar(field.back())) field.remove_suffix(1);
   return field;
 }
 
@@ -116,6 +147,7 @@ bool CsvRecordReader::next(CsvRecord& record) {
   }
   record = std::move(ready_.front());
   ready_.pop_front();
+  record.plainLine = {};
   // Only now, with the strings in their final place, do views of them hold.
   record.fields.assign(record.unquoted.begin(), record.unquoted.end());
   return true;
@@ -142,7 +174,7 @@ void CsvRecordReader::checkStart() {
 // False when the next line needs libcsv, which then has the input from the
 // start of that line on.
 bool CsvRecordReader::readPlainLine(CsvRecord& record) {
-  while (plainLineShortcut_ && !finished_ && parser_.pstate == kLibcsvBetweenRecords) {
+  while (plainLineShortcut_ && !finished_ && libcsvBetweenRecords_) {
     const char* begin = buffer_.data() + bufferStart_;
     auto* lineBreak =
         static_cast<const char*>(std::memchr(begin, '\n', bufferUsed_ - bufferStart_));
@@ -166,31 +198,78 @@ bool CsvRecordReader::readPlainLine(CsvRecord& record) {
 // reusing their storage. Says whether the line was blank, or is one only
 // libcsv may read.
 CsvRecordReader::LineKind CsvRecordReader::splitPlainLine(std::string_view line,
-                                                          CsvRecord& record) const {
+                                                          CsvRecord& record) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  if (hasUnusualByte(line)) return LineKind::unusual;
-  std::size_t count = 0;
-  std::size_t kept = 0;
+  const LineBytes bytes = classifyBytes(line);
+  if (bytes.unusual) return LineKind::unusual;
+  const std::size_t commas = findCommas(line);
+  const std::size_t count = commas + 1;
+  const std::size_t kept = fieldLimit_ == 0 ? count : std::min(count, fieldLimit_);
+  if (record.fields.size() < kept) record.fields.resize(kept);
   std::string_view field;
-  const char* end = line.data() + line.size();
-  for (const char* start = line.data();; ++start) {
-    const auto* comma = static_cast<const char*>(std::memchr(start, ',', end - start));
-    if (comma == nullptr) comma = end;
-    field = trimSpacesAndTabs({start, comma});
-    if (field.size() > kMaxFieldBytes) return LineKind::unusual;
-    ++count;
-    if (fieldLimit_ == 0 || kept < fieldLimit_) {
-      if (kept == record.fields.size()) record.fields.emplace_back();
-      record.fields[kept++] = field;
+  std::size_t start = 0;
+  if (!bytes.blanks && line.size() <= kMaxFieldBytes) {
+    // The everyday line: no field to trim, none too long.
+    for (std::size_t k = 0; k < kept; ++k) {
+      const std::size_t end = k < commas ? commaOffsets_[k] : line.size();
+      record.fields[k] = field = {line.data() + start, end - start};
+      start = end + 1;
     }
-    if (comma == end) break;
-    start = comma;
+  } else {
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::size_t end = k < commas ? commaOffsets_[k] : line.size();
+      field = trimSpacesAndTabs({line.data() + start, end - start});
+      // Fields past the limit are only counted; but an overlong one is
+      // libcsv's to report all the same.
+      if (field.size() > kMaxFieldBytes) return LineKind::unusual;
+      if (k < kept) record.fields[k] = field;
+      start = end + 1;
+    }
   }
   if (count == 1 && field.empty()) return LineKind::blank;
   record.fields.resize(kept);
   record.unquoted.clear();
   record.fieldCount = count;
+  record.plainLine = line;
   return LineKind::record;
+}
+
+// Puts the offset of every comma of the line into commaOffsets_, in order,
+// and returns their number. The line is read eight bytes at a time, and the
+// first two commas of each eight are stored whether there are any or not
+// (the count only moves past those there are): a branch on how many commas
+// each eight bytes hold would often be mispredicted.
+std::size_t CsvRecordReader::findCommas(std::string_view line) {
+  // Room for a comma in every byte, and for the two stores past the last.
+  if (commaOffsets_.size() < line.size() + 2) commaOffsets_.resize(line.size() + 2);
+  std::uint32_t* offsets = commaOffsets_.data();
+  std::size_t count = 0;
+  auto storeCommas = [&](std::size_t offset, std::uint64_t word) {
+    std::uint64_t commas = bytesEqual(word, ',');
+    std::uint32_t* out = offsets + count;
+    count += static_cast<std::size_t>(((commas >> 7) * kEveryByte) >> 56);
+    // The top bit keeps the argument of countr_zero nonzero: with no comma
+    // left it makes a harmless offset past the count.
+    auto firstComma = [&] {
+      return static_cast<std::uint32_t>(offset) +
+             static_cast<std::uint32_t>(std::countr_zero(commas | kTopBit) / 8);
+    };
+    out[0] = firstComma();
+    commas &= commas - 1;
+    out[1] = firstComma();
+    commas &= commas - 1;
+    for (out += 2; commas != 0; commas &= commas - 1) *out++ = firstComma();
+  };
+  std::size_t offset = 0;
+  for (; line.size() - offset >= 8; offset += 8)
+    storeCommas(offset, loadWord(line.data() + offset));
+  if (offset != line.size()) {
+    char tail[8];
+    std::memset(tail, ' ', sizeof tail);  // blanks: not commas
+    std::memcpy(tail, line.data() + offset, line.size() - offset);
+    storeCommas(offset, loadWord(tail));
+  }
+  return count;
 }
 
 // Moves the unread input to the front of the buffer and reads more behind it,
@@ -235,6 +314,13 @@ bool CsvRecordReader::feedNextPiece() {
   parsePiece({begin, pieceEnd});
   bufferStart_ += static_cast<std::size_t>(pieceEnd - begin);
   if (lineBreak != nullptr) ++completedLines_;
+  // A line break outside quotes ends any record libcsv was reading, so it is
+  // between records and the next line may be split without it. libcsv
+  // refuses a quote inside an unquoted field or after a closing quote, so
+  // in what it accepted every quote opens or closes a quoted field (a
+  // doubled quote does both).
+  quotesOpen_ ^= (std::count(begin, pieceEnd, '"') % 2) != 0;
+  libcsvBetweenRecords_ = lineBreak != nullptr && !quotesOpen_;
   return true;
 }
 

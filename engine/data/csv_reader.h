@@ -41,6 +41,10 @@ struct CsvRecord {
   std::vector<std::string> unquoted;
   std::size_t fieldCount = 0;  // fields the record had, kept or not
   std::int64_t line = 0;       // line of the source on which the record starts
+  // For a line split straight from the buffer, the line (without its line
+  // break), which holds every field: a reader of numbers may look at the
+  // bytes after a field up to its end. Empty for a record libcsv read.
+  std::string_view plainLine;
 };
 
 // Reads records in order. Blank lines are skipped; blanks around unquoted
@@ -77,7 +81,8 @@ class CsvRecordReader {
   enum class LineKind { unusual, blank, record };
 
   bool readPlainLine(CsvRecord& record);
-  LineKind splitPlainLine(std::string_view line, CsvRecord& record) const;
+  LineKind splitPlainLine(std::string_view line, CsvRecord& record);
+  std::size_t findCommas(std::string_view line);
   bool refill();         // false once the source is used up or the buffer is full
   bool feedNextPiece();  // false once the input is used up
   void parsePiece(std::span<const char> piece);
@@ -94,14 +99,17 @@ class CsvRecordReader {
   bool sourceEnded_ = false;
   bool finished_ = false;
   bool plainLineShortcut_ = true;
+  bool libcsvBetweenRecords_ = true;  // libcsv has no part of a record
+  bool quotesOpen_ = false;           // what libcsv was given ends inside quotes
   std::int64_t completedLines_ = 0;
   std::int64_t recordStartLine_ = 1;
   bool recordStartPending_ = true;  // the next non-blank piece starts a record
   std::size_t fieldLimit_ = 0;
   std::size_t fieldCount_ = 0;
-  std::vector<std::string> fields_;  // fields of the record being parsed
-  std::deque<CsvRecord> ready_;      // completed records not yet handed out
-  std::string callbackError_;        // set by a callback; thrown after parsing
+  std::vector<std::uint32_t> commaOffsets_;  // in the plain line being split
+  std::vector<std::string> fields_;          // fields of the record being parsed
+  std::deque<CsvRecord> ready_;              // completed records not yet handed out
+  std::string callbackError_;                // set by a callback; thrown after parsing
 };
 
 // Does the text hold well-formed UTF-8 (no overlong forms, no surrogates)?

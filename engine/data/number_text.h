@@ -2,6 +2,7 @@
 // formatter, so that a value written by EXPORT reads back bit for bit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +20,17 @@ bool readNumber(std::string_view text, double& value);
 // Whether parseNumber gives a value; cheaper, as the everyday shapes are told
 // without computing the value. For inferring the type of every field of a file.
 bool isNumber(std::string_view text);
+
+// For readers that split a line as they go. The length of the everyday
+// decimal, [-]digits[.digits][e[+-]d[d]] with at most 15 digits, at the start
+// of the text, and its value: exactly what readNumber gives for the number's
+// own text. 0 when the text does not start with one (readNumber may still
+// read the field).
+std::size_t readDecimalPrefix(std::string_view text, double& value);
+// The length of the [+-]digits[.digits][e[+-]d[d]] at the start of the text
+// when that surely reads as a finite number, so that isNumber gives true for
+// it; 0 when it does not start with one (isNumber may still give true).
+std::size_t numberShapePrefix(std::string_view text);
 
 // The shortest text that reads back as exactly this value: 1, 2.5, 1e+300.
 std::string formatNumber(double value);
