@@ -21,12 +21,6 @@ inline double magnitude(double v) { return std::fabs(v); }
   return reinterpret_cast<Lanes>(reinterpret_cast<LaneBits>(v) & kNoSign);
 }
 
-// The same value in every lane.
-[[gnu::always_inline]] inline Lanes splat(double v) {
-  static_assert(kLanes == 8);
-  return Lanes{v, v, v, v, v, v, v, v};
-}
-
 [[gnu::always_inline]] inline Lanes loadLanes(const double* from) {
   Lanes out;
   std::memcpy(&out, from, sizeof out);

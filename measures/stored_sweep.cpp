@@ -77,11 +77,13 @@ template <typename Step>
 [[gnu::always_inline]] inline void sumTile(const Panels& a, const Panels& b, std::size_t i0,
                                            std::size_t panel, Lanes (&acc)[kRows], Step step) {
   const std::size_t lane = i0 % kLanes;
-  for (Lanes& s : acc) s = splat(0.0);
+  for (Lanes& s : acc) s = Lanes{};
   for (std::size_t k = 0; k < a.features(); ++k) {
     const double* ak = a.feature(i0 / kLanes, k) + lane;
     const Lanes bk = loadLanes(b.feature(panel, k));
-    for (std::size_t r = 0; r < kRows; ++r) acc[r] = step(acc[r], splat(ak[r]), bk);
+    // The row's value stays a scalar: the operations with the group spread
+    // it over the lanes, which the processor does as part of the load.
+    for (std::size_t r = 0; r < kRows; ++r) acc[r] = step(acc[r], ak[r], bk);
   }
 }
 
