@@ -1,17 +1,21 @@
 // The items of the output document as the builder hands them to a renderer:
 // pivot tables, notes listings and messages. A pivot table is kept in memory
-// only until it is complete and rendered.
+// only until it is complete and rendered; the rows of a large table built row
+// by row are put aside in a spool as they complete (see PivotTable).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "engine/output/cell_spool.h"
 #include "engine/output/content.h"
 
 namespace engine::output {
@@ -70,6 +74,8 @@ struct Dimension {
   friend class PivotTable;
   std::unordered_map<std::string, int> byLabel_;  // first category of a label text
   std::vector<int> openGroups_;
+  int lastFound_ = -1;        // category the last cell was placed at
+  bool labelsUnique_ = true;  // no two categories share a label text
 };
 
 struct Cell {
@@ -80,8 +86,25 @@ struct Cell {
   NumberFormat format = NumberFormat::General;
   bool integer = false;
   bool missing = false;
+  bool textKept = false;  // a number whose shown text is kept (in numberTexts_)
 };
 
+// A cell as the renderers read it back, one per column of a body row.
+struct BodyCell {
+  bool present = false;
+  std::array<std::int32_t, kMaxDimensions> position{};
+  Content content;  // text without footnote markers
+  std::vector<int> footnotes;
+};
+
+// Cells are kept as compact records. A table whose rows come one after the
+// other (one dimension down the rows, the columns complete before the second
+// row starts, no cell going back to an earlier row) keeps only the row being
+// filled: each earlier row goes to a spool, in column order, when the first
+// cell of the next one is placed. A call that would change a row already put
+// aside (a cell for an earlier row, a new column, a new dimension) reads the
+// spool back, and the table is kept whole from then on: the output is the same
+// either way.
 class PivotTable {
  public:
   PivotTable(std::string name, std::string title);
@@ -89,7 +112,7 @@ class PivotTable {
   // ---- building (the BP_* calls)
   // Index of the named dimension, made when absent; -1 when the table is full.
   int dimension(std::string_view name);
-  void setCellDimension(int dim) { cellDimension_ = dim; }
+  void setCellDimension(int dim);
   void place(int dim, Axis axis, int level);
   void declareCategory(int dim, Content label);
   void beginGroup(int dim, std::string label);
@@ -105,7 +128,11 @@ class PivotTable {
   const std::string& title() const { return title_; }
   const std::vector<Dimension>& dimensions() const { return dimensions_; }
   int cellDimension() const { return cellDimension_; }
+  // The cells held in memory: all of them, or only the row being filled when
+  // the table is spooled().
   const std::vector<Cell>& cells() const { return cells_; }
+  bool spooled() const { return spool_ != nullptr; }
+  std::size_t spooledBytes() const { return spool_ ? static_cast<std::size_t>(spool_->size()) : 0; }
   Content cellContent(std::size_t index) const;
   const std::vector<std::string>& footnotes() const { return footnotes_; }
   const std::vector<int>& titleFootnotes() const { return titleFootnotes_; }
@@ -113,6 +140,35 @@ class PivotTable {
   // The markers shown by the title: its own, then the whole table's.
   std::vector<int> titleMarkers() const;
   const std::vector<int>& cellFootnotes(std::size_t index) const;
+
+  // The rows put aside, in order. `row` has one entry per column of the
+  // table's layout: the entry of a column is the mixed-radix number of its
+  // categories, the column dimensions taken outer first.
+  class SpooledRows {
+   public:
+    explicit SpooledRows(const PivotTable& table);
+    // Category (of the row dimension) of the next row put aside; -1 after the last.
+    int nextRow() const { return next_; }
+    // Reads the next row's cells into `row`, at their columns.
+    void read(std::span<BodyCell> row);
+    void skip();  // passes over the next row
+
+   private:
+    void readHeader();
+    const PivotTable& table_;
+    CellSpool::Reader reader_;
+    int next_ = -1;
+    std::uint32_t count_ = 0;
+    std::string scratch_;
+  };
+  int spoolRowDimension() const { return spoolRowDim_; }
+  const std::vector<int>& spoolColumnDimensions() const { return spoolColumnDims_; }
+
+  // Bytes a spool keeps in memory before it moves to a temporary file (for
+  // the tests); applies to tables made afterwards.
+  static void setSpoolMemoryBudget(std::size_t bytes);
+  // Off, every table is kept whole (for the tests: the reference output).
+  static void allowSpooling(bool allowed);
 
  private:
   int findOrAddFootnote(std::string_view text);
@@ -125,12 +181,33 @@ class PivotTable {
   int cellDimension_ = -1;
   std::vector<Cell> cells_;
   std::vector<Content> texts_;  // contents of text and variable cells
+  // Shown texts of numbers while the table is or may become spooled: the row
+  // is written without formatting its numbers again.
+  std::vector<std::string> numberTexts_;
   std::vector<std::string> footnotes_;
   std::vector<int> titleFootnotes_;
   std::vector<int> tableFootnotes_;
   std::map<std::size_t, std::vector<int>> cellFootnotes_;
   int lastCategoryDim_ = -1;
   int lastCategory_ = -1;
+
+  // ---- spooling (see the class comment)
+  bool rowsInOrderShape() const;
+  void startSpool(const Cell& next);
+  void spoolPendingRow();
+  void leaveSpool();
+  std::uint32_t columnEntry(const Cell& cell) const;
+  void writeCellRecord(std::string& out, const Cell& cell, std::size_t index,
+                       std::uint32_t step) const;
+  int rowOf(const Cell& cell) const;
+
+  bool spoolDecided_ = false;  // startSpool has been considered
+  std::unique_ptr<CellSpool> spool_;
+  int spoolRowDim_ = -1;
+  std::vector<int> spoolColumnDims_;  // outer first, as laid out
+  std::vector<std::uint32_t> spoolColumnCounts_;
+  int pendingRow_ = -1;  // row category of the cells held in memory
+  std::string record_;   // reused buffer for one row's records
 };
 
 // Footnote marker of the k-th footnote (0-based): a ... z, aa, ab ...

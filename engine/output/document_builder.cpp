@@ -100,13 +100,18 @@ Handle DocumentBuilder::store(Content content) {
 
 // The content with its text as given (blanks kept), for composite parameters.
 std::optional<Content> DocumentBuilder::lookup(Handle handle) const {
+  const Content* c = find(handle);
+  if (c == nullptr) return std::nullopt;
+  return *c;
+}
+
+const Content* DocumentBuilder::find(Handle handle) const {
   if (!recent_.empty() && handle >= tableBase_) {
-    if (handle >= next_ || handle < next_ - kTableHandleWindow) return std::nullopt;
-    return recent_[static_cast<std::size_t>((handle - tableBase_) % kTableHandleWindow)];
+    if (handle >= next_ || handle < next_ - kTableHandleWindow) return nullptr;
+    return &recent_[static_cast<std::size_t>((handle - tableBase_) % kTableHandleWindow)];
   }
   const auto found = lasting_.find(handle);
-  if (found == lasting_.end()) return std::nullopt;
-  return found->second;
+  return found == lasting_.end() ? nullptr : &found->second;
 }
 
 std::optional<Content> DocumentBuilder::resolve(Handle handle) const {
@@ -285,9 +290,16 @@ void DocumentBuilder::categoryDimension(std::int64_t table, Content label,
   if (dim >= 0) t->declareCategory(dim, std::move(label));
 }
 
-void DocumentBuilder::cellInCategory(std::int64_t table, Handle cell, Content category) {
-  const std::optional<Content> content = resolve(cell);
-  if (!content) return;
+void DocumentBuilder::cellInCategory(std::int64_t table, Handle cell, const Content& category) {
+  // A number is placed as it was made, without a copy (there is one per cell
+  // of a matrix); other contents are trimmed first.
+  std::optional<Content> trimmed;
+  const Content* content = find(cell);
+  if (content == nullptr) return;
+  if (content->kind != Content::Kind::Number) {
+    trimmed = resolve(cell);
+    content = &*trimmed;
+  }
   if (PivotTable* t = openTable(table)) {
     t->placeCell(*content, category);
   } else if (notes_ && notes_->first == table) {

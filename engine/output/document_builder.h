@@ -62,6 +62,9 @@ class DocumentBuilder {
   static NumberFormat formatOf(Handle format);  // unknown handles: General
   // The content as shown (texts trimmed); nullopt for an unknown handle.
   std::optional<Content> resolve(Handle handle) const;
+  // The content as made, texts untrimmed, without a copy; nullptr for an
+  // unknown handle. Valid until the next handle is made.
+  const Content* find(Handle handle) const;
 
   // ---- composite strings
   void beginComposite(std::string_view templ);
@@ -84,7 +87,7 @@ class DocumentBuilder {
   void positionDimension(std::int64_t table, std::string_view dimension, std::int64_t a,
                          std::int64_t b, std::int64_t c, std::int64_t d);
   void categoryDimension(std::int64_t table, Content label, std::string_view dimension);
-  void cellInCategory(std::int64_t table, Handle cell, Content category);
+  void cellInCategory(std::int64_t table, Handle cell, const Content& category);
   void annotate(Handle footnote, std::int64_t kind);
   void endTable(std::int64_t table);
   void beginGroup(std::int64_t table, std::string_view name, std::string_view dimension);

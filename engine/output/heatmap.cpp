@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
+#include "engine/output/body_rows.h"
 #include "engine/output/cluster.h"
 #include "engine/output/html_report.h"
 
@@ -395,7 +396,6 @@ std::optional<ProximityMatrix> ProximityMatrix::of(const PivotTable& table,
   }
   if (!known) return std::nullopt;
   m.table_ = &table;
-  m.layout_ = &layout;
   m.n_ = layout.rows.size;
   const Dimension& rowDim = table.dimensions()[static_cast<std::size_t>(layout.rows.dims.back())];
   const Dimension& columnDim =
@@ -406,33 +406,37 @@ std::optional<ProximityMatrix> ProximityMatrix::of(const PivotTable& table,
     m.rowLabels_.push_back(rowDim.categories[static_cast<std::size_t>(r)].label.text);
     m.columnLabels_.push_back(columnDim.categories[static_cast<std::size_t>(c)].label.text);
   }
-  for (const std::int32_t index : layout.grid) {
-    if (index < 0) continue;
-    const Cell& c = table.cells()[static_cast<std::size_t>(index)];
-    if (c.kind != Content::Kind::Number) continue;
-    m.format_ = c.format;
-    break;
-  }
+  if (m.n_ <= kHeatmapMaxItems) m.readValues(layout);
   return m;
 }
 
-const Cell* ProximityMatrix::cell(std::size_t i, std::size_t j) const {
-  const std::int32_t index = layout_->cellAt(i, j);
-  return index < 0 ? nullptr : &table_->cells()[static_cast<std::size_t>(index)];
-}
-
-double ProximityMatrix::value(std::size_t i, std::size_t j) const {
-  const Cell* c = cell(i, j);
-  if (c == nullptr || c->kind != Content::Kind::Number || c->missing) {
-    return std::numeric_limits<double>::quiet_NaN();
+// The matrix's format is that of its first number, in row order.
+void ProximityMatrix::readValues(const TableLayout& layout) {
+  values_.assign(n_ * n_, std::numeric_limits<double>::quiet_NaN());
+  std::vector<const BodyCell*> row(n_);
+  BodyRows rows(*table_, layout);
+  bool formatKnown = false;
+  for (std::size_t i = 0; i < n_; ++i) {
+    const std::span<const BodyCell> cells = rows.next();
+    for (std::size_t j = 0; j < n_; ++j) {
+      const BodyCell& cell = cells[j];
+      const Content& c = cell.content;
+      const bool number = cell.present && c.kind == Content::Kind::Number;
+      if (number && !formatKnown) {
+        format_ = c.format;
+        formatKnown = true;
+      }
+      if (number && !c.missing) values_[i * n_ + j] = c.value;
+      const bool plain = number && !c.missing && !c.integer && c.format == format_;
+      if (!plain) otherTexts_.emplace(i * n_ + j, cell.present ? c.text : std::string());
+    }
   }
-  return c->value;
 }
 
 std::string ProximityMatrix::text(std::size_t i, std::size_t j) const {
-  const std::int32_t index = layout_->cellAt(i, j);
-  if (index < 0) return {};
-  return table_->cellContent(static_cast<std::size_t>(index)).text;
+  const auto other = otherTexts_.find(i * n_ + j);
+  if (other != otherTexts_.end()) return other->second;
+  return formatNumber(values_[i * n_ + j], format_);
 }
 
 bool ProximityMatrix::symmetric() const {

@@ -139,8 +139,14 @@ void BP_CATEGORY_DIMENSION(Word table, std::string_view labelText, std::string_v
 }
 
 void BP_CELL_IN_CATEGORY(Word table, Word cell, Word category) {
-  const std::optional<Content> c = builder().resolve(category);
-  if (c) builder().cellInCategory(table, cell, *c);
+  DocumentBuilder& b = builder();
+  // A number (the item numbers of a matrix) needs no trimming: no copy.
+  const Content* found = b.find(category);
+  if (found != nullptr && found->kind == Content::Kind::Number) {
+    b.cellInCategory(table, cell, *found);
+  } else if (const std::optional<Content> c = b.resolve(category)) {
+    b.cellInCategory(table, cell, *c);
+  }
 }
 
 void BP_CELL_IN_CATEGORY(Word table, Word cell, std::string_view category) {

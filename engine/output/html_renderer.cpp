@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/output/body_rows.h"
 #include "engine/output/html_report.h"
 #include "engine/output/renderer.h"
 #include "engine/output/table_layout.h"
@@ -72,7 +73,7 @@ class HtmlTableWriter {
       return;
     }
     planLabelColumns();
-    findNumericColumns();
+    readShownCells();
     writeHeader();
     writeBody();
     out_ << "</table>\n";
@@ -100,15 +101,16 @@ class HtmlTableWriter {
     }
   }
 
-  void findNumericColumns() {
+  // The cells shown (at most kHtmlTableMaxRows by kHtmlTableMaxColumns), and
+  // which of their columns hold numbers.
+  void readShownCells() {
     numeric_.assign(columns_, false);
+    BodyRows rows(table_, layout_);
     for (std::size_t r = 0; r < rows_; ++r) {
+      const std::span<const BodyCell> row = rows.next();
+      shown_.emplace_back(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(columns_));
       for (std::size_t j = 0; j < columns_; ++j) {
-        const std::int32_t cell = layout_.cellAt(r, j);
-        if (cell >= 0 &&
-            table_.cells()[static_cast<std::size_t>(cell)].kind == Content::Kind::Number) {
-          numeric_[j] = true;
-        }
+        if (row[j].present && row[j].content.kind == Content::Kind::Number) numeric_[j] = true;
       }
     }
   }
@@ -235,18 +237,15 @@ class HtmlTableWriter {
         if (rowSpan > 1) out_ << " rowspan=\"" << rowSpan << "\"";
         out_ << ">" << s.html << "</th>";
       }
-      for (std::size_t j = 0; j < columns_; ++j) writeCell(layout_.cellAt(r, j), numeric_[j]);
+      for (std::size_t j = 0; j < columns_; ++j) writeCell(shown_[r][j], numeric_[j]);
       out_ << "</tr>\n";
     }
     out_ << "</tbody>\n";
   }
 
-  void writeCell(std::int32_t cell, bool numeric) {
+  void writeCell(const BodyCell& cell, bool numeric) {
     out_ << (numeric ? "<td class=\"num\">" : "<td>");
-    if (cell >= 0) {
-      const std::size_t index = static_cast<std::size_t>(cell);
-      out_ << withMarkers(table_.cellContent(index).text, table_.cellFootnotes(index));
-    }
+    if (cell.present) out_ << withMarkers(cell.content.text, cell.footnotes);
     out_ << "</td>";
   }
 
@@ -258,6 +257,7 @@ class HtmlTableWriter {
   std::size_t labelColumns_ = 0;
   std::vector<std::size_t> labelOffset_;
   std::vector<bool> numeric_;
+  std::vector<std::vector<BodyCell>> shown_;
 };
 
 void writeCommand(std::ostream& out, const CommandInfo& command) {

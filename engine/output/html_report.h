@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/output/colour_scale.h"
@@ -31,7 +32,9 @@ inline constexpr std::size_t kHeatmapMaxItems = 4000;
 
 // A table that is a proximity matrix: its name says so, a footnote says
 // whether it holds similarities or dissimilarities, and its cells fill a
-// square grid of items against items.
+// square grid of items against items. Up to kHeatmapMaxItems items, its values
+// are read into a dense array of doubles (8 bytes a cell, 128 MB at the
+// largest): the heatmap needs them all, in both orders.
 class ProximityMatrix {
  public:
   static std::optional<ProximityMatrix> of(const PivotTable& table, const TableLayout& layout);
@@ -42,20 +45,23 @@ class ProximityMatrix {
   const std::string& rowLabel(std::size_t i) const { return rowLabels_[i]; }
   const std::string& columnLabel(std::size_t j) const { return columnLabels_[j]; }
   // The value at row i, column j; NaN where missing or not a number.
-  double value(std::size_t i, std::size_t j) const;
+  double value(std::size_t i, std::size_t j) const { return values_[i * n_ + j]; }
   std::string text(std::size_t i, std::size_t j) const;  // as the table shows it
   bool symmetric() const;                                // every (i, j) equals (j, i), exactly
   const PivotTable& table() const { return *table_; }
 
  private:
-  const Cell* cell(std::size_t i, std::size_t j) const;
+  void readValues(const TableLayout& layout);
   const PivotTable* table_ = nullptr;
-  const TableLayout* layout_ = nullptr;
   std::size_t n_ = 0;
   MatrixKind kind_ = MatrixKind::Dissimilarity;
   NumberFormat format_ = NumberFormat::General;
   std::vector<std::string> rowLabels_;
   std::vector<std::string> columnLabels_;
+  std::vector<double> values_;
+  // Texts that are not the value in the matrix's format: empty places,
+  // missing values, texts, integers and other formats; by i * n + j.
+  std::unordered_map<std::size_t, std::string> otherTexts_;
 };
 
 // The scale for a matrix: its kind and the range of its finite values.

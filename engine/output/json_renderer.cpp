@@ -1,10 +1,12 @@
 // The JSON renderer: {"version":1,"items":[...]} written item by item, so a
 // reader can follow a long run while it goes on. Procedures and headings are
 // items with items of their own. docs/output-formats.md describes the schema.
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "engine/output/body_rows.h"
 #include "engine/output/renderer.h"
 #include "engine/output/table_layout.h"
 
@@ -15,6 +17,19 @@ namespace {
 // Texts from data may hold bytes that are not UTF-8; they are replaced rather
 // than stopping the output.
 std::string jsonString(std::string_view text) {
+  // Printable ASCII without quotes or backslashes (every number's text) needs
+  // no escaping: the library's answer would be the same.
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+  });
+  if (plain) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
+  }
   return nlohmann::json(std::string(text))
       .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
@@ -86,10 +101,9 @@ void writeDimension(std::ostream& out, const PivotTable& table, int index) {
   out << "]}";
 }
 
-void writeCell(std::ostream& out, const PivotTable& table, std::size_t index, bool first) {
-  const Cell& cell = table.cells()[index];
+void writeCell(std::ostream& out, std::size_t dimensions, const BodyCell& cell, bool first) {
   out << (first ? "\n" : ",\n") << "{\"position\":[";
-  for (std::size_t d = 0; d < table.dimensions().size(); ++d) {
+  for (std::size_t d = 0; d < dimensions; ++d) {
     out << (d > 0 ? "," : "");
     if (cell.position[d] < 0) {
       out << "null";
@@ -98,30 +112,37 @@ void writeCell(std::ostream& out, const PivotTable& table, std::size_t index, bo
     }
   }
   out << "],";
-  writeContentFields(out, table.cellContent(index));
-  const std::vector<int>& footnotes = table.cellFootnotes(index);
-  if (!footnotes.empty()) {
+  writeContentFields(out, cell.content);
+  if (!cell.footnotes.empty()) {
     out << ",\"footnotes\":";
-    writeMarkers(out, footnotes);
+    writeMarkers(out, cell.footnotes);
   }
   out << '}';
 }
 
 // Cells in row order, then column order; a cell replaced by a later one at the
 // same place is left out. A table too large for a grid lists every cell in the
-// order it was placed.
+// order it was placed (row by row when its rows were spooled).
 void writeCells(std::ostream& out, const PivotTable& table, const TableLayout& layout) {
   out << "\"cells\":[";
+  const std::size_t dimensions = table.dimensions().size();
   bool first = true;
-  if (layout.tooLarge) {
+  if (layout.tooLarge && !table.spooled()) {
+    BodyCell cell;
     for (std::size_t i = 0; i < table.cells().size(); ++i, first = false) {
-      writeCell(out, table, i, first);
+      cell.position = table.cells()[i].position;
+      cell.content = table.cellContent(i);
+      cell.footnotes = table.cellFootnotes(i);
+      writeCell(out, dimensions, cell, first);
     }
   } else {
-    for (const std::int32_t cell : layout.grid) {
-      if (cell < 0) continue;
-      writeCell(out, table, static_cast<std::size_t>(cell), first);
-      first = false;
+    BodyRows rows(table, layout);
+    for (std::size_t r = 0; r < layout.rows.size; ++r) {
+      for (const BodyCell& cell : rows.next()) {
+        if (!cell.present) continue;
+        writeCell(out, dimensions, cell, first);
+        first = false;
+      }
     }
   }
   out << "\n]";

@@ -90,7 +90,15 @@ std::string fixedText(double value, int decimals) {
 // scaled value is within 2.2e-7 of the exact one, so a fraction further than
 // 1e-6 from one half cannot be a tie.
 bool mayBeTie(double magnitude, int decimals) {
-  const double scaled = magnitude * std::pow(10.0, decimals);
+  // Powers of ten up to 1e22 are exact doubles; a table spares a call of pow
+  // per number shown.
+  static constexpr std::array<double, 23> kPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const double scale = decimals >= 0 && decimals < static_cast<int>(kPowers.size())
+                           ? kPowers[static_cast<std::size_t>(decimals)]
+                           : std::pow(10.0, decimals);
+  const double scaled = magnitude * scale;
   if (scaled >= 1e9) return true;
   return std::fabs(scaled - std::floor(scaled) - 0.5) <= 1e-6;
 }
@@ -99,6 +107,19 @@ bool mayBeTie(double magnitude, int decimals) {
 
 std::string roundFixed(double value, int decimals) {
   const double magnitude = std::fabs(value);
+  if (!mayBeTie(magnitude, decimals)) {
+    // The common case, built in place: room for a sign, then the digits.
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data() + 1, buffer.data() + buffer.size(), magnitude,
+                                      std::chars_format::fixed, decimals);
+    if (result.ec == std::errc()) {
+      const std::string_view digits(buffer.data() + 1, result.ptr);
+      const bool zero = digits.find_first_not_of("0.") == std::string_view::npos;
+      if (!std::signbit(value) || zero) return std::string(digits);
+      buffer[0] = '-';
+      return std::string(buffer.data(), result.ptr);
+    }
+  }
   std::string digits;
   if (!mayBeTie(magnitude, decimals)) {
     digits = fixedText(magnitude, decimals);

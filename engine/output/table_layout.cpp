@@ -10,6 +10,8 @@ namespace {
 // this many places it is rendered without one.
 constexpr std::size_t kMaxGridPlaces = std::size_t{1} << 28;
 
+}  // namespace
+
 AxisLayout layoutAxis(const PivotTable& table, Axis axis) {
   const auto& dims = table.dimensions();
   std::vector<int> members;
@@ -32,6 +34,8 @@ AxisLayout layoutAxis(const PivotTable& table, Axis axis) {
   if (layout.dims.empty() && !members.empty()) layout.size = 0;
   return layout;
 }
+
+namespace {
 
 // The entry of a cell on an axis, or -1 when it has no category on one of the
 // axis's dimensions.
@@ -75,6 +79,7 @@ TableLayout layoutTable(const PivotTable& table) {
     layout.tooLarge = true;
     return layout;
   }
+  if (table.spooled()) return layout;
   layout.grid.assign(layout.rows.size * layout.columns.size, -1);
   const auto& cells = table.cells();
   for (std::size_t i = 0; i < cells.size(); ++i) {

@@ -37,7 +37,10 @@ struct TableLayout {
   }
 };
 
+// A spooled table gets no grid: its rows are read back in order
+// (engine/output/body_rows.h).
 TableLayout layoutTable(const PivotTable& table);
+AxisLayout layoutAxis(const PivotTable& table, Axis axis);
 
 // A key that tells the labels of a table apart: which dimension, group or
 // category, and the place among the outer dimensions' combinations (see

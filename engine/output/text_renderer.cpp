@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/output/body_rows.h"
 #include "engine/output/renderer.h"
 #include "engine/output/table_layout.h"
 
@@ -50,19 +51,27 @@ struct Slot {
 
 using Line = std::vector<Slot>;
 
-std::string pad(const std::string& text, std::size_t width, Align align) {
+// Appends the text padded to `width` characters.
+void appendPadded(std::string& out, std::string_view text, std::size_t width, Align align) {
   const std::size_t used = displayWidth(text);
-  if (used >= width) return text;
-  const std::size_t room = width - used;
-  switch (align) {
-    case Align::Left:
-      return text + std::string(room, ' ');
-    case Align::Right:
-      return std::string(room, ' ') + text;
-    case Align::Center:
-      return std::string(room / 2, ' ') + text + std::string(room - room / 2, ' ');
-  }
-  return text;
+  const std::size_t room = used >= width ? 0 : width - used;
+  const std::size_t before = align == Align::Right ? room : align == Align::Center ? room / 2 : 0;
+  out.append(before, ' ');
+  out += text;
+  out.append(room - before, ' ');
+}
+
+std::string pad(const std::string& text, std::size_t width, Align align) {
+  std::string out;
+  appendPadded(out, text, width, align);
+  return out;
+}
+
+// The shown text of a body cell, its footnote markers included.
+std::string_view shownText(const BodyCell& cell, std::string& scratch) {
+  if (cell.footnotes.empty()) return cell.content.text;
+  scratch = withMarkers(cell.content.text, cell.footnotes);
+  return scratch;
 }
 
 class TableWriter {
@@ -79,11 +88,14 @@ class TableWriter {
       planLabelColumns();
       buildHeader();
       measure();
-      for (const Line& line : header_) writeLine(line);
+      for (const Line& line : header_) writeLine(line, {});
+      // The body is read a second time, after measure() has read it for the
+      // widths: only one row is held at a time.
+      BodyRows rows(table_, layout_);
       Line previous;
       for (std::size_t r = 0; r < layout_.rows.size; ++r) {
-        Line line = bodyLine(r, previous);
-        writeLine(line);
+        Line line = labelLine(r, previous);
+        writeLine(line, rows.next());
         previous = std::move(line);
       }
     }
@@ -106,12 +118,6 @@ class TableWriter {
     }
     dataColumns_ = layout_.columns.size;
     numeric_.assign(dataColumns_, false);
-  }
-
-  std::string cellText(std::int32_t cell) const {
-    if (cell < 0) return {};
-    const std::size_t index = static_cast<std::size_t>(cell);
-    return withMarkers(table_.cellContent(index).text, table_.cellFootnotes(index));
   }
 
   // Header lines: per column dimension, outer first, its group levels and
@@ -165,7 +171,7 @@ class TableWriter {
   }
 
   // The label slots of one body row, blanking labels that repeat the row above.
-  Line bodyLine(std::size_t row, const Line& previous) const {
+  Line labelLine(std::size_t row, const Line& previous) const {
     const AxisLayout& rows = layout_.rows;
     Line line(labelColumns_);
     std::int64_t prefix = 0;
@@ -194,13 +200,6 @@ class TableWriter {
       if (line[i].key != previous[i].key) break;
       if (line[i].span > 0) line[i].text.clear();
     }
-    for (std::size_t j = 0; j < dataColumns_; ++j) {
-      const std::int32_t cell = layout_.cellAt(row, j);
-      Slot s;
-      s.text = cellText(cell);
-      s.align = numeric_[j] ? Align::Right : Align::Left;
-      line.push_back(std::move(s));
-    }
     return line;
   }
 
@@ -223,15 +222,15 @@ class TableWriter {
         for (std::size_t i = 0; i < line.size(); ++i) widen(line[i], i);
       }
     }
+    BodyRows rows(table_, layout_);
+    std::string scratch;
     for (std::size_t r = 0; r < layout_.rows.size; ++r) {
+      const std::span<const BodyCell> cells = rows.next();
       for (std::size_t j = 0; j < dataColumns_; ++j) {
-        const std::int32_t cell = layout_.cellAt(r, j);
-        if (cell < 0) continue;
-        if (table_.cells()[static_cast<std::size_t>(cell)].kind == Content::Kind::Number) {
-          numeric_[j] = true;
-        }
-        widths_[labelColumns_ + j] =
-            std::max(widths_[labelColumns_ + j], displayWidth(cellText(cell)));
+        if (!cells[j].present) continue;
+        if (cells[j].content.kind == Content::Kind::Number) numeric_[j] = true;
+        std::size_t& width = widths_[labelColumns_ + j];
+        width = std::max(width, displayWidth(shownText(cells[j], scratch)));
       }
     }
     for (Line& line : header_) {
@@ -271,17 +270,28 @@ class TableWriter {
     return line;
   }
 
-  void writeLine(const Line& line) {
-    std::string text;
+  // A line of slots (a header line, or the labels of a body row) followed by
+  // the cells of a body row, if any.
+  void writeLine(const Line& line, std::span<const BodyCell> cells) {
+    std::string& text = lineBuffer_;
+    text.clear();
     for (std::size_t i = 0; i < line.size(); ++i) {
       if (line[i].span == 0) continue;
       std::size_t width = (line[i].span - 1) * kColumnGap.size();
       for (std::size_t c = i; c < i + line[i].span; ++c) width += widths_[c];
       if (i > 0) text += kColumnGap;
-      text += pad(line[i].text, width, line[i].align);
+      appendPadded(text, line[i].text, width, line[i].align);
+    }
+    std::string scratch;
+    for (std::size_t j = 0; j < cells.size(); ++j) {
+      if (labelColumns_ + j > 0) text += kColumnGap;
+      const std::string_view shown = cells[j].present ? shownText(cells[j], scratch) : "";
+      appendPadded(text, shown, widths_[labelColumns_ + j],
+                   numeric_[j] ? Align::Right : Align::Left);
     }
     while (!text.empty() && text.back() == ' ') text.pop_back();
-    out_ << text << '\n';
+    text += '\n';
+    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
   }
 
   struct SpanNeed {
@@ -300,6 +310,7 @@ class TableWriter {
   std::vector<Line> header_;
   std::vector<std::size_t> widths_;
   std::vector<SpanNeed> spans_;
+  std::string lineBuffer_;  // reused: a body line is built whole, then written
 };
 
 std::string underline(const std::string& title, char c) {
