@@ -292,8 +292,18 @@ __attribute__((target_clones("popcnt", "default"))) void prosweep_binary(const S
   const BinaryMeasureTable table(code, f, own);
   for (std::size_t i = 1, pair = 0; i < n; ++i) {
     const double* values = table.forItem(own[i]);
-    for (std::size_t j = 0; j < i; ++j, ++pair)
-      t[pair] = values[table.index(jointCount(i, j), own[j])];
+    double* row = &t[pair];
+    if (words == 1) {
+      // Up to 64 features, the usual case: one word per item.
+      const std::uint64_t bi = bits[i];
+      for (std::size_t j = 0; j < i; ++j) {
+        const auto both = static_cast<std::uint32_t>(std::popcount(bi & bits[j]));
+        row[j] = values[table.index(both, own[j])];
+      }
+    } else {
+      for (std::size_t j = 0; j < i; ++j) row[j] = values[table.index(jointCount(i, j), own[j])];
+    }
+    pair += i;
     pacer.rowsDone(i + 1);
   }
   pacer.finish();
