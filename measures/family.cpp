@@ -28,26 +28,35 @@ FamilyPass::FamilyPass(Word code, Word param1, Word param2, FamilyArrays arrays)
   present_ = param1;
 }
 
+namespace {
+
+// Features kept before they are added to the pairs in one pass.
+constexpr std::size_t kBlockFeatures = 16;
+
+bool addsInBlocks(Family family) {
+  return family == Family::Power || family == Family::Chebychev || family == Family::Cosine ||
+         family == Family::Correlation;
+}
+
+}  // namespace
+
 void FamilyPass::start() {
   std::fill(a_.t.begin(), a_.t.end(), 0.0);
   m_ = 0.0;
-  if (family_ == Family::Correlation) {
-    std::fill(a_.u.begin(), a_.u.end(), 0.0);
-    scratch_.assign(a_.g.size(), 0.0);
-  }
+  if (family_ == Family::Correlation) std::fill(a_.u.begin(), a_.u.end(), 0.0);
   if (family_ == Family::Counts) std::fill(a_.b.begin(), a_.b.end(), 0.0);
+  blocked_ = 0;
+  if (addsInBlocks(family_)) block_.assign(kBlockFeatures * a_.g.size(), 0.0);
+  if (family_ == Family::Correlation) weights_.assign(kBlockFeatures * a_.g.size(), 0.0);
 }
 
 void FamilyPass::add(std::span<const double> x) {
   switch (family_) {
     case Family::Power:
-      return proacc_power(x, a_.t, p_);
     case Family::Chebychev:
-      return proacc_max(x, a_.t);
     case Family::Cosine:
-      return proacc_cross(x, a_.t, a_.g);
     case Family::Correlation:
-      return proacc_centered(x, a_.t, m_, a_.u, a_.g, scratch_);
+      return addToBlock(x);
     case Family::Counts:
       return proacc_chisq(x, a_.t, a_.b, a_.g);
     case Family::Binary:
@@ -55,6 +64,56 @@ void FamilyPass::add(std::span<const double> x) {
     case Family::None:
       return;
   }
+}
+
+// Keeps the feature in the block; its per-item sums are taken at once, in
+// the order the features come, exactly as the per-feature kernels take them.
+void FamilyPass::addToBlock(std::span<const double> x) {
+  const std::size_t n = x.size();
+  double* kept = &block_[blocked_ * n];
+  if (family_ == Family::Correlation) {
+    // The updating step: deviations from the running means, weighted by
+    // m / (1 + m), then the means move on.
+    const double f = m_ / (1.0 + m_);
+    double* weighted = &weights_[blocked_ * n];
+    for (std::size_t i = 0; i < n; ++i) {
+      kept[i] = x[i] - a_.u[i];
+      weighted[i] = f * kept[i];
+      a_.g[i] += kept[i] * weighted[i];
+    }
+    for (std::size_t i = 0; i < n; ++i) a_.u[i] = x[i] - kept[i] * f;
+    m_ += 1.0;
+  } else {
+    if (family_ == Family::Cosine) {
+      for (std::size_t i = 0; i < n; ++i) a_.g[i] += x[i] * x[i];
+    }
+    std::copy(x.begin(), x.end(), kept);
+  }
+  if (++blocked_ == kBlockFeatures) addBlock();
+}
+
+// Adds the kept features to every pair, in one pass over the triangle.
+void FamilyPass::addBlock() {
+  if (blocked_ == 0) return;
+  const std::size_t n = a_.g.size();
+  const StoredFeatures block{block_, n, n, blocked_};
+  switch (family_) {
+    case Family::Power:
+      proadd_block_power(block, a_.t, p_);
+      break;
+    case Family::Chebychev:
+      proadd_block_max(block, a_.t);
+      break;
+    case Family::Cosine:
+      proadd_block_cross(block, a_.t);
+      break;
+    case Family::Correlation:
+      proadd_block_centered({weights_, n, n, blocked_}, block, a_.t);
+      break;
+    default:
+      break;
+  }
+  blocked_ = 0;
 }
 
 void FamilyPass::computeStored(const StoredFeatures& x, const Tick& tick) {
@@ -86,6 +145,7 @@ void FamilyPass::computeStored(const StoredFeatures& x, const Tick& tick) {
 }
 
 void FamilyPass::finish(Word features) {
+  addBlock();
   switch (family_) {
     case Family::Power:
       return proroot(a_.t, r_);

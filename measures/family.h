@@ -1,6 +1,8 @@
 // One group's computation, independent of where the features come from: the
 // drivers start a family, hand it one feature vector at a time, and finish
 // it. The measure catalogue decides which kernel and finishing step run.
+// The interval families keep a few features and add them to the pairs
+// together, which gives the sums of adding them one by one.
 #pragma once
 
 #include <span>
@@ -42,5 +44,11 @@ class FamilyPass {
   Word present_ = 0;
   FamilyArrays a_;
   double m_ = 0.0;
-  std::vector<double> scratch_;  // correlation: this feature's deviations
+  // Features kept until they are added to the pairs (the correlation keeps
+  // deviations in block_ and weighted deviations in weights_).
+  void addToBlock(std::span<const double> feature);
+  void addBlock();
+  std::vector<double> block_;
+  std::vector<double> weights_;
+  std::size_t blocked_ = 0;
 };

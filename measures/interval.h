@@ -16,7 +16,7 @@
 // Inline so that the kernels fold a constant exponent into straight-line
 // code; written once for a double and for a group of lanes.
 template <typename T>
-inline T prointeger_power(T d, Word p) {
+[[gnu::always_inline]] inline T prointeger_power(T d, Word p) {
   const T a = magnitude(d);
   // Even powers start from d (its sign vanishes in the first square), odd
   // powers from |d|; the chains below are fixed so results never vary.

@@ -3,6 +3,9 @@
 // code written once for `double` and for `Lanes` gives the same bits in both;
 // the compiler maps a group to whatever vector registers the running clone
 // has (two 256-bit halves, one 512-bit register, or four 128-bit parts).
+// Every function that takes or returns a group must be always inlined: a
+// group passed in a call between code compiled for different processors
+// would travel in different registers on each side.
 #pragma once
 
 #include <cmath>

@@ -115,7 +115,7 @@ struct Split {
 // a^p for a >= 0 and a whole p >= 1, by binary powering: the squarings and
 // products follow the bits of p, always in the same order.
 template <typename T>
-inline T integer_power(T a, Word p) {
+[[gnu::always_inline]] inline T integer_power(T a, Word p) {
   T result = a;
   T square = a;
   bool first = true;

@@ -23,6 +23,57 @@ constexpr std::size_t kBlockRows = 64;
 constexpr std::size_t kChunkPanels = 32;
 static_assert(kLanes % kRows == 0 && kBlockRows % kLanes == 0);
 
+// What one feature adds to a pair: acc := step(acc, a, b), with a the later
+// item's value and b the earlier item's, each a double or a group of lanes.
+// Always inlined, since they take groups (measures/lanes.h).
+template <Word P>
+struct PowerStep {
+  template <typename S, typename A, typename B>
+  [[gnu::always_inline]] S operator()(S s, A a, B b) const {
+    return s + prointeger_power(a - b, P);
+  }
+};
+struct AnyPowerStep {
+  Word p;
+  template <typename S, typename A, typename B>
+  [[gnu::always_inline]] S operator()(S s, A a, B b) const {
+    return s + prointeger_power(a - b, p);
+  }
+};
+struct MaxStep {
+  template <typename S, typename A, typename B>
+  [[gnu::always_inline]] S operator()(S s, A a, B b) const {
+    const auto d = magnitude(a - b);
+    return d > s ? d : s;
+  }
+};
+// Cross-products, and the correlation's weighted deviation of the later item
+// times the deviation of the earlier.
+struct CrossStep {
+  template <typename S, typename A, typename B>
+  [[gnu::always_inline]] S operator()(S s, A a, B b) const {
+    return s + b * a;
+  }
+};
+
+// Runs run(step) with the power step of exponent p: the common exponents
+// are constants, so the power folds into straight-line multiplications.
+template <typename Run>
+[[gnu::always_inline]] inline void withPowerStep(Word p, Run run) {
+  switch (p) {
+    case 1:
+      return run(PowerStep<1>{});
+    case 2:
+      return run(PowerStep<2>{});
+    case 3:
+      return run(PowerStep<3>{});
+    case 4:
+      return run(PowerStep<4>{});
+    default:
+      return run(AnyPowerStep{p});
+  }
+}
+
 // Spreads the features' ticks over the sweep, by the pairs done.
 class TickPacer {
  public:
@@ -146,14 +197,6 @@ auto rootRows(std::span<double> t, Word r) {
   return [t, r](std::size_t first, std::size_t last) { proroot(rowsOf(t, first, last), r); };
 }
 
-template <Word P>
-[[gnu::always_inline]] inline void sweepPower(const StoredFeatures& x, std::span<double> t, Word r,
-                                              const Tick& tick) {
-  sweepPairs(
-      x, x, t, tick, [](auto s, auto xi, auto xj) { return s + prointeger_power(xi - xj, P); },
-      rootRows(t, r));
-}
-
 // Cross-products over the roots of the sums of squares, as the normalizing
 // step forms them; g already holds the roots of the positive sums.
 void normalizeRows(std::span<double> t, std::span<const double> g, std::size_t first,
@@ -174,35 +217,62 @@ void rootsOfPositive(std::span<double> g) {
   for (double& v : g) v = v > 0.0 ? std::sqrt(v) : v;
 }
 
+// Adds the features of a block to the running sums of every pair i > j:
+// acc := step(acc, a_ik, b_jk) for the block's k in order, eight pairs of a
+// row at a time.
+template <typename Step>
+[[gnu::always_inline]] inline void addBlock(const StoredFeatures& a, const StoredFeatures& b,
+                                            std::span<double> t, Step step) {
+  for (std::size_t i = 1; i < a.items; ++i) {
+    double* row = &t[triangle::rowStart(static_cast<Word>(i + 1))];
+    std::size_t j = 0;
+    for (; j + kLanes <= i; j += kLanes) {
+      Lanes acc = loadLanes(row + j);
+      for (std::size_t k = 0; k < a.features; ++k) {
+        acc = step(acc, a.at(k, i), loadLanes(&b.values[k * b.stride + j]));
+      }
+      storeLanes(row + j, acc);
+    }
+    for (; j < i; ++j) {
+      double acc = row[j];
+      for (std::size_t k = 0; k < a.features; ++k) acc = step(acc, a.at(k, i), b.at(k, j));
+      row[j] = acc;
+    }
+  }
+}
+
 }  // namespace
+
+PROX_VECTOR_CLONES void proadd_block_power(const StoredFeatures& block, std::span<double> t,
+                                           Word p) {
+  withPowerStep(
+      p, [&](auto step) __attribute__((always_inline)) { addBlock(block, block, t, step); });
+}
+
+PROX_VECTOR_CLONES void proadd_block_max(const StoredFeatures& block, std::span<double> t) {
+  addBlock(block, block, t, MaxStep{});
+}
+
+PROX_VECTOR_CLONES void proadd_block_cross(const StoredFeatures& block, std::span<double> t) {
+  addBlock(block, block, t, CrossStep{});
+}
+
+PROX_VECTOR_CLONES void proadd_block_centered(const StoredFeatures& weighted,
+                                              const StoredFeatures& deviations,
+                                              std::span<double> t) {
+  addBlock(weighted, deviations, t, CrossStep{});
+}
 
 PROX_VECTOR_CLONES void prosweep_power(const StoredFeatures& x, std::span<double> t, Word p, Word r,
                                        const Tick& tick) {
-  switch (p) {
-    case 1:
-      return sweepPower<1>(x, t, r, tick);
-    case 2:
-      return sweepPower<2>(x, t, r, tick);
-    case 3:
-      return sweepPower<3>(x, t, r, tick);
-    case 4:
-      return sweepPower<4>(x, t, r, tick);
-    default:
-      sweepPairs(
-          x, x, t, tick, [p](auto s, auto xi, auto xj) { return s + prointeger_power(xi - xj, p); },
-          rootRows(t, r));
-  }
+  withPowerStep(
+      p, [&](auto step)
+             __attribute__((always_inline)) { sweepPairs(x, x, t, tick, step, rootRows(t, r)); });
 }
 
 PROX_VECTOR_CLONES void prosweep_max(const StoredFeatures& x, std::span<double> t,
                                      const Tick& tick) {
-  sweepPairs(
-      x, x, t, tick,
-      [](auto s, auto xi, auto xj) {
-        const auto d = magnitude(xi - xj);
-        return d > s ? d : s;
-      },
-      [](std::size_t, std::size_t) {});
+  sweepPairs(x, x, t, tick, MaxStep{}, [](std::size_t, std::size_t) {});
 }
 
 PROX_VECTOR_CLONES void prosweep_cosine(const StoredFeatures& x, std::span<double> t,
@@ -211,9 +281,8 @@ PROX_VECTOR_CLONES void prosweep_cosine(const StoredFeatures& x, std::span<doubl
     for (std::size_t i = 0; i < x.items; ++i) g[i] += x.at(k, i) * x.at(k, i);
   }
   rootsOfPositive(g);
-  sweepPairs(
-      x, x, t, tick, [](auto s, auto xi, auto xj) { return s + xj * xi; },
-      [&](std::size_t first, std::size_t last) { normalizeRows(t, g, first, last); });
+  sweepPairs(x, x, t, tick, CrossStep{},
+             [&](std::size_t first, std::size_t last) { normalizeRows(t, g, first, last); });
 }
 
 PROX_VECTOR_CLONES double prosweep_correlation(const StoredFeatures& x, std::span<double> t,
@@ -240,9 +309,8 @@ PROX_VECTOR_CLONES double prosweep_correlation(const StoredFeatures& x, std::spa
   rootsOfPositive(g);
   const StoredFeatures d{deviations, n, n, x.features};
   const StoredFeatures wd{weighted, n, n, x.features};
-  sweepPairs(
-      wd, d, t, tick, [](auto s, auto gi, auto dj) { return s + dj * gi; },
-      [&](std::size_t first, std::size_t last) { normalizeRows(t, g, first, last); });
+  sweepPairs(wd, d, t, tick, CrossStep{},
+             [&](std::size_t first, std::size_t last) { normalizeRows(t, g, first, last); });
   return m;
 }
 

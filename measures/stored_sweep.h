@@ -46,3 +46,17 @@ double prosweep_correlation(const StoredFeatures& x, std::span<double> t, std::s
 // each item's proximity with itself in g.
 void prosweep_binary(const StoredFeatures& x, std::span<double> t, std::span<double> g,
                      Word present, Word code, const Tick& tick);
+
+// Features that arrive one at a time (VIEW=VARIABLE) are added in blocks:
+// every pair adds the block's features to its running sum in their order,
+// with the same operations as the per-feature kernels, in one pass over the
+// triangle per block instead of one per feature. Feature k of item i is
+// block.at(k, i).
+void proadd_block_power(const StoredFeatures& block, std::span<double> t, Word p);
+void proadd_block_max(const StoredFeatures& block, std::span<double> t);
+// Cross-products x_j * x_i (the sums of squares are the caller's).
+void proadd_block_cross(const StoredFeatures& block, std::span<double> t);
+// The correlation's centred cross-products d_j * w_i, from each feature's
+// deviations d and weighted deviations w.
+void proadd_block_centered(const StoredFeatures& weighted, const StoredFeatures& deviations,
+                           std::span<double> t);
