@@ -18,19 +18,23 @@ std::span<const BodyCell> BodyRows::next() {
   return cells_;
 }
 
-void BodyRows::place(std::size_t index) {
-  const Cell& c = table_.cells()[index];
-  // The column of a cell: its categories on the column dimensions.
-  const AxisLayout& columns = layout_.columns;
+// The column of a cell: its categories on the column dimensions.
+std::ptrdiff_t columnOf(const AxisLayout& columns, const Cell& cell) {
   std::size_t entry = 0;
   for (std::size_t k = 0; k < columns.dims.size(); ++k) {
-    const std::int32_t p = c.position[static_cast<std::size_t>(columns.dims[k])];
-    if (p < 0) return;
+    const std::int32_t p = cell.position[static_cast<std::size_t>(columns.dims[k])];
+    if (p < 0) return -1;
     entry = entry * columns.counts[k] + static_cast<std::size_t>(p);
   }
-  BodyCell& cell = cells_[entry];
+  return static_cast<std::ptrdiff_t>(entry);
+}
+
+void BodyRows::place(std::size_t index) {
+  const std::ptrdiff_t entry = columnOf(layout_.columns, table_.cells()[index]);
+  if (entry < 0) return;
+  BodyCell& cell = cells_[static_cast<std::size_t>(entry)];
   cell.present = true;
-  cell.position = c.position;
+  cell.position = table_.cells()[index].position;
   cell.content = table_.cellContent(index);
   cell.footnotes = table_.cellFootnotes(index);
 }

@@ -14,6 +14,10 @@
 
 namespace engine::output {
 
+// The column of the layout a cell lies in, -1 when it lacks a category of a
+// column dimension.
+std::ptrdiff_t columnOf(const AxisLayout& columns, const Cell& cell);
+
 class BodyRows {
  public:
   BodyRows(const PivotTable& table, const TableLayout& layout);

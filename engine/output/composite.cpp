@@ -10,15 +10,15 @@ namespace {
 // parameter texts are copied as they are.
 class Assembler {
  public:
+  explicit Assembler(std::string& out) : out_(out) { out_.clear(); }
   void literal(char c) {
     if (c == ' ' && (out_.empty() || out_.back() == ' ')) return;
     out_ += c;
   }
   void parameter(std::string_view text) { out_ += text; }
-  std::string take() { return std::move(out_); }
 
  private:
-  std::string out_;
+  std::string& out_;
 };
 
 bool isParameterDigit(char c) { return c >= '1' && c <= '9'; }
@@ -105,7 +105,14 @@ CompositeParameter CompositeParameter::single(std::string text) {
 }
 
 std::string fillTemplate(std::string_view templ, std::span<const CompositeParameter> parameters) {
-  Assembler out;
+  std::string text;
+  fillTemplate(templ, parameters, text);
+  return text;
+}
+
+void fillTemplate(std::string_view templ, std::span<const CompositeParameter> parameters,
+                  std::string& text) {
+  Assembler out(text);
   for (std::size_t i = 0; i < templ.size(); ++i) {
     const char c = templ[i];
     if (c == '\\' && i + 1 < templ.size()) {
@@ -125,7 +132,6 @@ std::string fillTemplate(std::string_view templ, std::span<const CompositeParame
       out.literal(c);
     }
   }
-  return out.take();
 }
 
 }  // namespace engine::output

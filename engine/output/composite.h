@@ -26,5 +26,8 @@ struct CompositeParameter {
 // blank (the prefixes of a measure label) carry their own separator. The
 // result is not trimmed.
 std::string fillTemplate(std::string_view templ, std::span<const CompositeParameter> parameters);
+// The same into `out`, replacing what it held: its room is reused.
+void fillTemplate(std::string_view templ, std::span<const CompositeParameter> parameters,
+                  std::string& out);
 
 }  // namespace engine::output

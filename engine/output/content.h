@@ -44,6 +44,7 @@ struct Content {
   bool integer = false;  // a number made from an integer (BP_IVALUE)
   bool missing = false;  // the system-missing value
   double value = 0.0;
+  std::int64_t whole = 0;     // integer: the exact value (a double cannot hold every one)
   std::string text;           // as shown: formatted number, text, variable name
   std::string variableLabel;  // Variable: the variable's label (may be empty)
 
@@ -51,6 +52,9 @@ struct Content {
   static Content number(double value, NumberFormat format, bool missing);
   static Content integerNumber(std::int64_t value, NumberFormat format);
   static Content variable(std::string name, std::string label);
+
+  // The shown text of a number made from its value, format and flags.
+  std::string numberText() const;
 };
 
 // The text without leading and trailing blanks.

@@ -81,12 +81,48 @@ struct Dimension {
 struct Cell {
   std::array<std::int32_t, kMaxDimensions> position{};  // -1: no category there
   double value = 0.0;
+  std::int64_t whole = 0;       // integer numbers: the exact value
   std::uint32_t textIndex = 0;  // text and variable cells: index into the table's texts
   Content::Kind kind = Content::Kind::Number;
   NumberFormat format = NumberFormat::General;
   bool integer = false;
   bool missing = false;
   bool textKept = false;  // a number whose shown text is kept (in numberTexts_)
+};
+
+// How a cell names its category of the cell dimension: the label's content
+// and its shown text. A whole number in the count format (an item number)
+// matches a category made from such a number by value, so its text is made
+// only when a category has to be looked up by text or added.
+class CategoryName {
+ public:
+  explicit CategoryName(const Content& label) : CategoryName(label, label.text) {}
+  // `text` is the label as shown (trimmed); for a count it may be empty.
+  CategoryName(const Content& label, std::string_view text);
+
+  bool matches(const Content& category) const;
+  std::string_view text() const;
+  Content content() const;  // the label of a category made for it
+
+ private:
+  const Content& label_;
+  mutable std::string_view text_;
+  bool byCount_ = false;
+  mutable std::array<char, 24> digits_{};
+  mutable bool digitsMade_ = false;
+};
+
+// Characters on screen: UTF-8 continuation bytes take no room.
+std::size_t displayWidth(std::string_view text);
+// The width of a text followed by its footnote markers, " [a,b]".
+std::size_t markedWidth(std::string_view text, std::span<const int> footnotes);
+
+// What the text rendering needs to know of a column of rows put aside: the
+// widest shown text of its cells, markers included, and whether any is a
+// number. Gathered as the rows are written, so that the spool is read once.
+struct SpooledColumn {
+  std::size_t widest = 0;
+  bool numeric = false;
 };
 
 // A cell as the renderers read it back, one per column of a body row.
@@ -119,7 +155,11 @@ class PivotTable {
   void endGroup(int dim);
   // Places the cell at the category of the cell dimension whose label text is
   // `category` (made when absent) and the current category of every other.
-  void placeCell(const Content& cell, const Content& category);
+  // A number whose text is empty is formatted from its value when shown.
+  void placeCell(const Content& cell, const CategoryName& category);
+  void placeCell(const Content& cell, const Content& category) {
+    placeCell(cell, CategoryName(category));
+  }
   enum class Target { Title, Table, LastCategory, LastCell };
   void annotate(Target target, std::string_view footnote);
 
@@ -162,6 +202,8 @@ class PivotTable {
     std::string scratch_;
   };
   int spoolRowDimension() const { return spoolRowDim_; }
+  // Per column of the layout, of the rows put aside (not the row in memory).
+  const std::vector<SpooledColumn>& spooledColumns() const { return spooledColumns_; }
   const std::vector<int>& spoolColumnDimensions() const { return spoolColumnDims_; }
 
   // Bytes a spool keeps in memory before it moves to a temporary file (for
@@ -172,7 +214,7 @@ class PivotTable {
 
  private:
   int findOrAddFootnote(std::string_view text);
-  int categoryForCell(int dim, const Content& label);
+  int categoryForCell(int dim, const CategoryName& label);
   int addCategory(int dim, Content label);
 
   std::string name_;
@@ -197,9 +239,10 @@ class PivotTable {
   void spoolPendingRow();
   void leaveSpool();
   std::uint32_t columnEntry(const Cell& cell) const;
-  void writeCellRecord(std::string& out, const Cell& cell, std::size_t index,
-                       std::uint32_t step) const;
+  std::size_t writeCellRecord(std::string& out, const Cell& cell, std::size_t index,
+                              std::uint32_t step) const;
   int rowOf(const Cell& cell) const;
+  static std::string numberText(const Cell& cell);
 
   bool spoolDecided_ = false;  // startSpool has been considered
   std::unique_ptr<CellSpool> spool_;
@@ -208,6 +251,11 @@ class PivotTable {
   std::vector<std::uint32_t> spoolColumnCounts_;
   int pendingRow_ = -1;  // row category of the cells held in memory
   std::string record_;   // reused buffer for one row's records
+  std::vector<SpooledColumn> spooledColumns_;
+  // Reused for each row put aside: its cells' columns and the order they go in.
+  std::vector<std::uint32_t> rowEntries_;
+  std::vector<std::size_t> rowOrder_;
+  std::vector<std::size_t> rowKept_;
 };
 
 // Footnote marker of the k-th footnote (0-based): a ... z, aa, ab ...

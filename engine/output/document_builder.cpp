@@ -55,7 +55,7 @@ void DocumentBuilder::endCommand() {
   tables_.clear();
   notes_.reset();
   dropTableHandles();
-  composites_.clear();
+  openComposites_ = 0;
   if (procedureOpen_) endProcedure();
   closeHeadings();
   lasting_.clear();
@@ -83,19 +83,51 @@ void DocumentBuilder::message(Severity severity, std::string_view text,
 
 // ---- handles -----------------------------------------------------------------
 
-Handle DocumentBuilder::store(Content content) {
-  const Handle handle = next_++;
+Content& DocumentBuilder::fresh(Handle& handle, Content::Kind kind, bool textPending) {
+  handle = next_++;
+  Entry* e = nullptr;
   if (tables_.empty()) {
-    lasting_.emplace(handle, std::move(content));
-    return handle;
-  }
-  const auto slot = static_cast<std::size_t>((handle - tableBase_) % kTableHandleWindow);
-  if (slot < recent_.size()) {
-    recent_[slot] = std::move(content);
+    e = &lasting_[handle];
   } else {
-    recent_.push_back(std::move(content));
+    const auto slot = static_cast<std::size_t>((handle - tableBase_) % kTableHandleWindow);
+    if (slot == recent_.size()) recent_.emplace_back();
+    e = &recent_[slot];
   }
-  return handle;
+  e->textPending = textPending;
+  Content& c = e->content;
+  c.kind = kind;
+  c.format = NumberFormat::General;
+  c.integer = false;
+  c.missing = false;
+  c.value = 0.0;
+  c.whole = 0;
+  c.text.clear();
+  c.variableLabel.clear();
+  return c;
+}
+
+DocumentBuilder::Entry* DocumentBuilder::entry(Handle handle) const {
+  if (!recent_.empty() && handle >= tableBase_) {
+    if (handle >= next_ || handle < next_ - kTableHandleWindow) return nullptr;
+    return &recent_[static_cast<std::size_t>((handle - tableBase_) % kTableHandleWindow)];
+  }
+  const auto found = lasting_.find(handle);
+  return found == lasting_.end() ? nullptr : &found->second;
+}
+
+const Content* DocumentBuilder::peek(Handle handle) const {
+  const Entry* e = entry(handle);
+  return e == nullptr ? nullptr : &e->content;
+}
+
+const Content* DocumentBuilder::find(Handle handle) const {
+  Entry* e = entry(handle);
+  if (e == nullptr) return nullptr;
+  if (e->textPending) {
+    e->content.text = e->content.numberText();
+    e->textPending = false;
+  }
+  return &e->content;
 }
 
 // The content with its text as given (blanks kept), for composite parameters.
@@ -105,15 +137,6 @@ std::optional<Content> DocumentBuilder::lookup(Handle handle) const {
   return *c;
 }
 
-const Content* DocumentBuilder::find(Handle handle) const {
-  if (!recent_.empty() && handle >= tableBase_) {
-    if (handle >= next_ || handle < next_ - kTableHandleWindow) return nullptr;
-    return &recent_[static_cast<std::size_t>((handle - tableBase_) % kTableHandleWindow)];
-  }
-  const auto found = lasting_.find(handle);
-  return found == lasting_.end() ? nullptr : &found->second;
-}
-
 std::optional<Content> DocumentBuilder::resolve(Handle handle) const {
   std::optional<Content> c = lookup(handle);
   if (c && c->kind != Content::Kind::Number) c->text = std::string(trimBlanks(c->text));
@@ -121,19 +144,41 @@ std::optional<Content> DocumentBuilder::resolve(Handle handle) const {
 }
 
 Handle DocumentBuilder::text(std::string_view text, bool translateIt) {
-  return store(Content::plain(translateIt ? translate(text) : std::string(text)));
+  Handle handle = 0;
+  Content& c = fresh(handle, Content::Kind::Text);
+  if (translateIt) {
+    c.text = translate(text);
+  } else {
+    c.text.assign(text);
+  }
+  return handle;
 }
 
 Handle DocumentBuilder::number(double value, Handle format, bool missing) {
-  return store(Content::number(value, formatOf(format), missing));
+  Handle handle = 0;
+  Content& c = fresh(handle, Content::Kind::Number, true);
+  c.format = formatOf(format);
+  c.missing = missing;
+  c.value = value;
+  return handle;
 }
 
 Handle DocumentBuilder::integer(std::int64_t value, Handle format) {
-  return store(Content::integerNumber(value, formatOf(format)));
+  Handle handle = 0;
+  Content& c = fresh(handle, Content::Kind::Number, true);
+  c.format = formatOf(format);
+  c.integer = true;
+  c.value = static_cast<double>(value);
+  c.whole = value;
+  return handle;
 }
 
-Handle DocumentBuilder::variable(std::string name, std::string label) {
-  return store(Content::variable(std::move(name), std::move(label)));
+Handle DocumentBuilder::variable(std::string_view name, std::string_view label) {
+  Handle handle = 0;
+  Content& c = fresh(handle, Content::Kind::Variable);
+  c.text.assign(name);
+  c.variableLabel.assign(label);
+  return handle;
 }
 
 Handle DocumentBuilder::formatHandle(NumberFormat format) {
@@ -148,52 +193,76 @@ NumberFormat DocumentBuilder::formatOf(Handle format) {
 
 // ---- composite strings -------------------------------------------------------
 
+DocumentBuilder::OpenComposite* DocumentBuilder::openComposite() {
+  return openComposites_ == 0 ? nullptr : &composites_[openComposites_ - 1];
+}
+
+// The template is translated again only when it changes: a table's labels
+// come from the same template time after time.
 void DocumentBuilder::beginComposite(std::string_view templ) {
-  composites_.push_back(OpenComposite{translate(templ), {}, std::nullopt});
+  if (openComposites_ == composites_.size()) composites_.emplace_back();
+  OpenComposite& open = composites_[openComposites_++];
+  if (!open.translated || open.given != templ) {
+    open.given.assign(templ);
+    open.templ = translate(templ);
+    open.translated = true;
+  }
+  open.used = 0;
+  open.list.reset();
+}
+
+CompositeParameter& DocumentBuilder::nextParameter(OpenComposite& open) {
+  if (open.used == open.parameters.size()) open.parameters.emplace_back();
+  return open.parameters[open.used++];
 }
 
 void DocumentBuilder::addParameter(Handle handle) {
-  if (composites_.empty()) return;
-  OpenComposite& open = composites_.back();
-  const std::optional<Content> c = lookup(handle);
-  std::string text = c ? c->text : std::string();
-  if (open.list) {
-    open.list->elements.push_back({std::move(text)});
-  } else {
-    open.parameters.push_back(CompositeParameter::single(std::move(text)));
+  OpenComposite* open = openComposite();
+  if (open == nullptr) return;
+  const Content* c = find(handle);
+  const std::string_view text = c != nullptr ? std::string_view(c->text) : std::string_view();
+  if (open->list) {
+    open->list->elements.push_back({std::string(text)});
+    return;
   }
+  CompositeParameter& p = nextParameter(*open);
+  p.isList = false;
+  p.elements.resize(1);
+  p.elements.front().resize(1);
+  p.elements.front().front().assign(text);
 }
 
 Handle DocumentBuilder::endComposite() {
-  if (composites_.empty()) return 0;
+  if (openComposite() == nullptr) return 0;
   endRepeatList();
-  OpenComposite open = std::move(composites_.back());
-  composites_.pop_back();
-  return store(Content::plain(fillTemplate(open.templ, open.parameters)));
+  const OpenComposite& open = composites_[--openComposites_];
+  Handle handle = 0;
+  Content& c = fresh(handle, Content::Kind::Text);
+  fillTemplate(open.templ, std::span(open.parameters.data(), open.used), c.text);
+  return handle;
 }
 
 void DocumentBuilder::beginRepeatList() {
-  if (composites_.empty()) return;
-  composites_.back().list = CompositeParameter{{}, true};
+  if (OpenComposite* open = openComposite()) open->list = CompositeParameter{{}, true};
 }
 
 void DocumentBuilder::addSplitList() {
-  if (composites_.empty()) return;
-  OpenComposite& open = composites_.back();
-  if (!open.list) open.list = CompositeParameter{{}, true};
+  OpenComposite* open = openComposite();
+  if (open == nullptr) return;
+  if (!open->list) open->list = CompositeParameter{{}, true};
   const std::vector<SplitValue> values =
       splitGroup_ ? *splitGroup_ : (splitSource_ ? splitSource_() : std::vector<SplitValue>{});
   for (const SplitValue& v : values) {
-    open.list->elements.push_back(
+    open->list->elements.push_back(
         {std::string(trimBlanks(v.variable)), std::string(trimBlanks(v.value))});
   }
 }
 
 void DocumentBuilder::endRepeatList() {
-  if (composites_.empty() || !composites_.back().list) return;
-  OpenComposite& open = composites_.back();
-  open.parameters.push_back(std::move(*open.list));
-  open.list.reset();
+  OpenComposite* open = openComposite();
+  if (open == nullptr || !open->list) return;
+  nextParameter(*open) = std::move(*open->list);
+  open->list.reset();
 }
 
 // ---- procedure, headings, split groups ------------------------------------------
@@ -213,7 +282,7 @@ void DocumentBuilder::endProcedure() {
   if (!procedureOpen_) return;
   while (!tables_.empty()) endTable(tables_.front().first);
   emitNotes();
-  composites_.clear();
+  openComposites_ = 0;
   closeHeadings();
   renderer_->endProcedure();
   procedureOpen_ = false;
@@ -305,6 +374,33 @@ void DocumentBuilder::cellInCategory(std::int64_t table, Handle cell, const Cont
   } else if (notes_ && notes_->first == table) {
     notes_->second.entries.emplace_back(category.text, *content);
   }
+}
+
+// The per-cell path of a large table: the cell's number goes to the table
+// as it was made, its text unmade, and a count label (an item number) finds
+// its column by value. Texts are trimmed as views, without copies.
+void DocumentBuilder::cellInCategory(std::int64_t table, Handle cell, Handle category) {
+  PivotTable* t = openTable(table);
+  if (t == nullptr) {
+    if (const std::optional<Content> c = resolve(category)) cellInCategory(table, cell, *c);
+    return;
+  }
+  const Entry* label = entry(category);
+  const Entry* value = entry(cell);
+  if (label == nullptr || value == nullptr) return;
+  const Content& l = label->content;
+  const bool count =
+      l.kind == Content::Kind::Number && l.integer && l.format == NumberFormat::Count;
+  if (l.kind == Content::Kind::Number && !count) find(category);  // other numbers match by text
+  const std::string_view shown = l.kind == Content::Kind::Number ? l.text : trimBlanks(l.text);
+  const CategoryName name(l, shown);
+  if (value->content.kind == Content::Kind::Number) {
+    t->placeCell(value->content, name);
+    return;
+  }
+  Content trimmed = value->content;
+  trimmed.text = std::string(trimBlanks(trimmed.text));
+  t->placeCell(trimmed, name);
 }
 
 void DocumentBuilder::annotate(Handle footnote, std::int64_t kind) {

@@ -6,6 +6,12 @@
 // labels) live until the last open table is closed, within a window of recent
 // handles; the others live until the procedure ends. Format handles never
 // change: they are the numbers 1 to 6.
+//
+// The window is a ring of reused entries: making a handle writes into the
+// entry it replaces, whose strings keep their room, so the several handles a
+// table cell takes cost no allocation. A number's text is made only when
+// something asks for it; a number placed in a table is formatted by the
+// table, once, as it is written.
 #pragma once
 
 #include <cstdint>
@@ -57,7 +63,7 @@ class DocumentBuilder {
   Handle text(std::string_view text, bool translateIt);
   Handle number(double value, Handle format, bool missing);
   Handle integer(std::int64_t value, Handle format);
-  Handle variable(std::string name, std::string label);
+  Handle variable(std::string_view name, std::string_view label);
   static Handle formatHandle(NumberFormat format);
   static NumberFormat formatOf(Handle format);  // unknown handles: General
   // The content as shown (texts trimmed); nullopt for an unknown handle.
@@ -65,6 +71,9 @@ class DocumentBuilder {
   // The content as made, texts untrimmed, without a copy; nullptr for an
   // unknown handle. Valid until the next handle is made.
   const Content* find(Handle handle) const;
+  // A handle's content whose text is still to be made, for the tests:
+  // nullptr for an unknown handle.
+  const Content* peek(Handle handle) const;
 
   // ---- composite strings
   void beginComposite(std::string_view templ);
@@ -88,6 +97,9 @@ class DocumentBuilder {
                          std::int64_t b, std::int64_t c, std::int64_t d);
   void categoryDimension(std::int64_t table, Content label, std::string_view dimension);
   void cellInCategory(std::int64_t table, Handle cell, const Content& category);
+  // The same with the category given by its handle: an item number is
+  // matched to its column without its text made.
+  void cellInCategory(std::int64_t table, Handle cell, Handle category);
   void annotate(Handle footnote, std::int64_t kind);
   void endTable(std::int64_t table);
   void beginGroup(std::int64_t table, std::string_view name, std::string_view dimension);
@@ -109,13 +121,26 @@ class DocumentBuilder {
   static constexpr Handle kTableHandleWindow = Handle{1} << 16;
 
  private:
+  // Parameters are kept for reuse: only the first `used` are this string's.
   struct OpenComposite {
-    std::string templ;
+    std::string given;  // the template as the procedure gave it
+    std::string templ;  // its translation
     std::vector<CompositeParameter> parameters;
+    bool translated = false;
+    std::size_t used = 0;
     std::optional<CompositeParameter> list;
   };
+  struct Entry {
+    Content content;
+    bool textPending = false;  // a number whose text is not made yet
+  };
 
-  Handle store(Content content);
+  // The entry of a new handle, of the given kind with every other field
+  // cleared (strings keep their room).
+  Content& fresh(Handle& handle, Content::Kind kind, bool textPending = false);
+  Entry* entry(Handle handle) const;
+  OpenComposite* openComposite();  // the innermost open one, nullptr when none
+  static CompositeParameter& nextParameter(OpenComposite& open);
   std::optional<Content> lookup(Handle handle) const;
   PivotTable* openTable(std::int64_t table);
   void emitNotes();
@@ -129,11 +154,14 @@ class DocumentBuilder {
   std::optional<std::vector<SplitValue>> splitGroup_;  // as of the last BP_SPLIT_CHANGE
 
   Handle next_;
-  std::unordered_map<Handle, Content> lasting_;  // made outside tables
-  Handle tableBase_ = 0;                         // first handle made since a table was opened
-  std::vector<Content> recent_;  // ring of the table handles: handle h at (h - tableBase_) % window
+  // Both mutable: a number's text is made when first asked for.
+  mutable std::unordered_map<Handle, Entry> lasting_;  // made outside tables
+  Handle tableBase_ = 0;                               // first handle made since a table was opened
+  // Ring of the table handles: handle h at (h - tableBase_) % window.
+  mutable std::vector<Entry> recent_;
 
-  std::vector<OpenComposite> composites_;
+  std::vector<OpenComposite> composites_;  // the first `openComposites_` are open
+  std::size_t openComposites_ = 0;
   std::vector<std::pair<std::int64_t, std::unique_ptr<PivotTable>>> tables_;
   std::optional<std::pair<std::int64_t, NotesGroup>> notes_;
   bool procedureOpen_ = false;

@@ -39,7 +39,7 @@ Word variableHandle(Word dictionary, Word index) {
           ? *s.matrixDictionary
           : s.dictionary();
   if (index < 1 || static_cast<std::size_t>(index) > dict.size()) {
-    return builder().variable("(variable " + std::to_string(index) + ")", "");
+    return builder().variable("(variable " + std::to_string(index) + ")", {});
   }
   const engine::Variable& v = dict.at(index);
   return builder().variable(v.name, v.label);
@@ -139,14 +139,7 @@ void BP_CATEGORY_DIMENSION(Word table, std::string_view labelText, std::string_v
 }
 
 void BP_CELL_IN_CATEGORY(Word table, Word cell, Word category) {
-  DocumentBuilder& b = builder();
-  // A number (the item numbers of a matrix) needs no trimming: no copy.
-  const Content* found = b.find(category);
-  if (found != nullptr && found->kind == Content::Kind::Number) {
-    b.cellInCategory(table, cell, *found);
-  } else if (const std::optional<Content> c = b.resolve(category)) {
-    b.cellInCategory(table, cell, *c);
-  }
+  builder().cellInCategory(table, cell, category);
 }
 
 void BP_CELL_IN_CATEGORY(Word table, Word cell, std::string_view category) {

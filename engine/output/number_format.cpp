@@ -4,7 +4,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "engine/output/content.h"
@@ -89,7 +91,10 @@ std::string fixedText(double value, int decimals) {
 // ties-to-even and ties-away-from-zero differ. Below 1e9 after scaling, the
 // scaled value is within 2.2e-7 of the exact one, so a fraction further than
 // 1e-6 from one half cannot be a tie.
-bool mayBeTie(double magnitude, int decimals) {
+// The most decimals the fast rounding below makes.
+constexpr int kMostPlainDecimals = 20;
+
+double scaledBy(double magnitude, int decimals) {
   // Powers of ten up to 1e22 are exact doubles; a table spares a call of pow
   // per number shown.
   static constexpr std::array<double, 23> kPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -98,39 +103,57 @@ bool mayBeTie(double magnitude, int decimals) {
   const double scale = decimals >= 0 && decimals < static_cast<int>(kPowers.size())
                            ? kPowers[static_cast<std::size_t>(decimals)]
                            : std::pow(10.0, decimals);
-  const double scaled = magnitude * scale;
+  return magnitude * scale;
+}
+
+bool mayBeTie(double magnitude, int decimals) {
+  const double scaled = scaledBy(magnitude, decimals);
   if (scaled >= 1e9) return true;
   return std::fabs(scaled - std::floor(scaled) - 0.5) <= 1e-6;
+}
+
+// The value rounded to `decimals` places when it is no tie (so below 1e9
+// after scaling): the nearest whole number of the scaled value is the exact
+// rounding, and its digits with a point put in are the text.
+std::string roundedNoTie(double value, int decimals) {
+  const auto units = static_cast<std::uint64_t>(std::llround(scaledBy(std::fabs(value), decimals)));
+  std::array<char, 40> buffer{};
+  char* const digits = buffer.data() + 2;  // room for a sign and a leading "0."
+  char* end = std::to_chars(digits, buffer.data() + buffer.size(), units).ptr;
+  const auto places = static_cast<std::size_t>(decimals);
+  std::size_t count = static_cast<std::size_t>(end - digits);
+  if (places > 0) {
+    // Leading zeros up to one digit before the point, then the point.
+    if (count <= places) {
+      const std::size_t zeros = places + 1 - count;
+      std::memmove(digits + zeros, digits, count);
+      std::fill_n(digits, zeros, '0');
+      count += zeros;
+      end += zeros;
+    }
+    char* const point = end - places;
+    std::memmove(point + 1, point, places);
+    *point = '.';
+    ++end;
+  }
+  char* begin = digits;
+  if (std::signbit(value) && units != 0) *--begin = '-';
+  return std::string(begin, end);
 }
 
 }  // namespace
 
 std::string roundFixed(double value, int decimals) {
   const double magnitude = std::fabs(value);
-  if (!mayBeTie(magnitude, decimals)) {
-    // The common case, built in place: room for a sign, then the digits.
-    std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data() + 1, buffer.data() + buffer.size(), magnitude,
-                                      std::chars_format::fixed, decimals);
-    if (result.ec == std::errc()) {
-      const std::string_view digits(buffer.data() + 1, result.ptr);
-      const bool zero = digits.find_first_not_of("0.") == std::string_view::npos;
-      if (!std::signbit(value) || zero) return std::string(digits);
-      buffer[0] = '-';
-      return std::string(buffer.data(), result.ptr);
-    }
-  }
-  std::string digits;
-  if (!mayBeTie(magnitude, decimals)) {
-    digits = fixedText(magnitude, decimals);
-  } else {
-    // Forty extra digits show the exact binary value far enough to decide the
-    // rounding digit for every double formatted here (at most 11 decimals).
-    const std::string exact = printf1("%.*f", decimals + 40, magnitude);
-    const std::size_t point = exact.find('.');
-    digits = exact.substr(0, point + (decimals > 0 ? 1 + decimals : 0));
-    if (exact[point + 1 + decimals] >= '5') incrementDigits(digits);
-  }
+  const bool usual = std::isfinite(value) && decimals >= 0 && decimals <= kMostPlainDecimals;
+  if (usual && !mayBeTie(magnitude, decimals)) return roundedNoTie(value, decimals);
+  if (!std::isfinite(value)) return fixedText(value, decimals);
+  // Forty extra digits show the exact binary value far enough to decide the
+  // rounding digit for every double formatted here (at most 11 decimals).
+  const std::string exact = printf1("%.*f", decimals + 40, magnitude);
+  const std::size_t point = exact.find('.');
+  std::string digits = exact.substr(0, point + (decimals > 0 ? 1 + decimals : 0));
+  if (exact[point + 1 + decimals] >= '5') incrementDigits(digits);
   const bool zero = digits.find_first_not_of("0.") == std::string::npos;
   return (std::signbit(value) && !zero) ? "-" + digits : digits;
 }
@@ -211,8 +234,13 @@ Content Content::integerNumber(std::int64_t value, NumberFormat format) {
   c.format = format;
   c.integer = true;
   c.value = static_cast<double>(value);
+  c.whole = value;
   c.text = formatInteger(value, format);
   return c;
+}
+
+std::string Content::numberText() const {
+  return integer ? formatInteger(whole, format) : formatNumber(value, format, missing);
 }
 
 Content Content::variable(std::string name, std::string label) {

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 
@@ -76,6 +78,55 @@ class RecordParser {
 };
 
 }  // namespace
+
+CategoryName::CategoryName(const Content& label, std::string_view text)
+    : label_(label),
+      text_(text),
+      byCount_(label.kind == Content::Kind::Number && label.integer &&
+               label.format == NumberFormat::Count) {}
+
+// A count made into a category has its digits as its text, so equal values
+// are equal texts and different values different texts.
+bool CategoryName::matches(const Content& category) const {
+  if (byCount_ && category.kind == Content::Kind::Number && category.integer &&
+      category.format == NumberFormat::Count) {
+    return category.whole == label_.whole;
+  }
+  return category.text == text();
+}
+
+std::string_view CategoryName::text() const {
+  if (!byCount_ || !text_.empty()) return text_;
+  if (!digitsMade_) {
+    // The digits formatInteger gives a count, made without a string.
+    const auto end = std::to_chars(digits_.data(), digits_.data() + digits_.size(), label_.whole);
+    text_ = std::string_view(digits_.data(), static_cast<std::size_t>(end.ptr - digits_.data()));
+    digitsMade_ = true;
+  }
+  return text_;
+}
+
+Content CategoryName::content() const {
+  Content c = label_;
+  c.text = std::string(text());
+  return c;
+}
+
+std::size_t displayWidth(std::string_view text) {
+  std::size_t width = 0;
+  for (const char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++width;
+  }
+  return width;
+}
+
+std::size_t markedWidth(std::string_view text, std::span<const int> footnotes) {
+  std::size_t width = displayWidth(text);
+  if (footnotes.empty()) return width;
+  width += 3 + (footnotes.size() - 1);  // " [", the commas, "]"
+  for (const int f : footnotes) width += footnoteMarker(f).size();
+  return width;
+}
 
 void PivotTable::setSpoolMemoryBudget(std::size_t bytes) { spoolMemoryBudget = bytes; }
 void PivotTable::allowSpooling(bool allowed) { spoolingAllowed = allowed; }
@@ -174,27 +225,25 @@ void PivotTable::endGroup(int dim) {
 
 // The current category wins over an earlier one with the same text, so that a
 // label repeated in two groups finds the one just declared.
-int PivotTable::categoryForCell(int dim, const Content& label) {
+int PivotTable::categoryForCell(int dim, const CategoryName& label) {
   Dimension& d = dimensions_[static_cast<std::size_t>(dim)];
-  if (d.current >= 0 &&
-      d.categories[static_cast<std::size_t>(d.current)].label.text == label.text) {
+  if (d.current >= 0 && label.matches(d.categories[static_cast<std::size_t>(d.current)].label)) {
     return d.current;
   }
   // Cells mostly come in the order of the categories: try the one after the
   // last found before looking the label up (when no label text repeats, that
   // is the category the lookup would find).
   const std::size_t next = static_cast<std::size_t>(d.lastFound_ + 1);
-  if (d.labelsUnique_ && next < d.categories.size() &&
-      d.categories[next].label.text == label.text) {
+  if (d.labelsUnique_ && next < d.categories.size() && label.matches(d.categories[next].label)) {
     d.lastFound_ = static_cast<int>(next);
     return d.lastFound_;
   }
-  const auto found = d.byLabel_.find(label.text);
-  d.lastFound_ = found != d.byLabel_.end() ? found->second : addCategory(dim, label);
+  const auto found = d.byLabel_.find(std::string(label.text()));
+  d.lastFound_ = found != d.byLabel_.end() ? found->second : addCategory(dim, label.content());
   return d.lastFound_;
 }
 
-void PivotTable::placeCell(const Content& cell, const Content& category) {
+void PivotTable::placeCell(const Content& cell, const CategoryName& category) {
   if (cellDimension_ < 0) {
     // Without a declared cell dimension the cells go across the columns.
     cellDimension_ = dimension("Statistics");
@@ -215,6 +264,7 @@ void PivotTable::placeCell(const Content& cell, const Content& category) {
   c.integer = cell.integer;
   c.missing = cell.missing;
   c.value = cell.value;
+  c.whole = cell.whole;
   if (spool_) {
     if (rowOf(c) < pendingRow_ ||
         std::find(c.position.begin(),
@@ -233,12 +283,13 @@ void PivotTable::placeCell(const Content& cell, const Content& category) {
       }
     }
   }
-  // Numbers keep their shown text while the table may still be spooled, so
-  // that it is not made again when the row is written.
+  // A number given with its shown text keeps it while the table may still be
+  // spooled, so that it is not made again when the row is written; one given
+  // without (the builder's) is formatted once, when it is written or shown.
   if (cell.kind != Content::Kind::Number) {
     c.textIndex = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(cell);
-  } else if (spool_ || !spoolDecided_) {
+  } else if (!cell.text.empty() && (spool_ || !spoolDecided_)) {
     c.textIndex = static_cast<std::uint32_t>(numberTexts_.size());
     c.textKept = true;
     numberTexts_.push_back(cell.text);
@@ -293,6 +344,7 @@ void PivotTable::startSpool(const Cell& next) {
     spoolColumnCounts_.push_back(static_cast<std::uint32_t>(count));
   }
   spool_ = std::make_unique<CellSpool>(spoolMemoryBudget);
+  spooledColumns_.assign(columns.size, SpooledColumn{});
   pendingRow_ = rowOf(cells_.front());
   spoolPendingRow();
   pendingRow_ = rowOf(next);
@@ -310,9 +362,10 @@ std::uint32_t PivotTable::columnEntry(const Cell& cell) const {
 
 // Record of one cell: the step to its column, kind, format and flags in one
 // byte, value, shown text, then the variable label and the footnotes when it
-// has them. A matrix cell takes 16 bytes with a text of 5 characters.
-void PivotTable::writeCellRecord(std::string& out, const Cell& cell, std::size_t index,
-                                 std::uint32_t step) const {
+// has them. A matrix cell takes 16 bytes with a text of 5 characters. Gives
+// the width of the cell's shown text, its markers included.
+std::size_t PivotTable::writeCellRecord(std::string& out, const Cell& cell, std::size_t index,
+                                        std::uint32_t step) const {
   const std::vector<int>& footnotes = cellFootnotes(index);
   auto packed = static_cast<std::uint8_t>(static_cast<unsigned>(cell.kind) |
                                           static_cast<unsigned>(cell.format) << kFormatShift);
@@ -327,32 +380,42 @@ void PivotTable::writeCellRecord(std::string& out, const Cell& cell, std::size_t
   }
   put(out, packed);
   put(out, cell.value);
+  std::size_t width = 0;
   if (cell.kind != Content::Kind::Number) {
     const Content& content = texts_[cell.textIndex];
     putText(out, content.text);
+    width = markedWidth(content.text, footnotes);
     if (cell.kind == Content::Kind::Variable) putText(out, content.variableLabel);
+  } else if (cell.textKept) {
+    putText(out, numberTexts_[cell.textIndex]);
+    width = markedWidth(numberTexts_[cell.textIndex], footnotes);
   } else {
-    putText(out, cell.textKept ? numberTexts_[cell.textIndex] : cellContent(index).text);
+    const std::string text = numberText(cell);
+    putText(out, text);
+    width = markedWidth(text, footnotes);
   }
   if (!footnotes.empty()) {
     put(out, static_cast<std::uint32_t>(footnotes.size()));
     for (const int f : footnotes) put(out, static_cast<std::int32_t>(f));
   }
+  return width;
 }
 
 // The row in memory goes to the spool in column order, a later cell at a
 // place replacing an earlier one.
 void PivotTable::spoolPendingRow() {
-  std::vector<std::uint32_t> entries(cells_.size());
+  std::vector<std::uint32_t>& entries = rowEntries_;
+  entries.resize(cells_.size());
   for (std::size_t i = 0; i < cells_.size(); ++i) entries[i] = columnEntry(cells_[i]);
-  std::vector<std::size_t> order(cells_.size());
+  std::vector<std::size_t>& order = rowOrder_;
+  order.resize(cells_.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   if (!std::is_sorted(entries.begin(), entries.end())) {
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return entries[a] < entries[b]; });
   }
-  std::vector<std::size_t> kept;
-  kept.reserve(order.size());
+  std::vector<std::size_t>& kept = rowKept_;
+  kept.clear();
   for (std::size_t k = 0; k < order.size(); ++k) {
     if (k + 1 < order.size() && entries[order[k + 1]] == entries[order[k]]) continue;
     kept.push_back(order[k]);
@@ -361,8 +424,11 @@ void PivotTable::spoolPendingRow() {
   record_.assign(kRowHeaderBytes, '\0');
   std::uint32_t previous = 0;  // entry + 1 of the previous cell: steps are at least 1
   for (const std::size_t i : kept) {
-    writeCellRecord(record_, cells_[i], i, entries[i] + 1 - previous);
+    const std::size_t width = writeCellRecord(record_, cells_[i], i, entries[i] + 1 - previous);
     previous = entries[i] + 1;
+    SpooledColumn& column = spooledColumns_[entries[i]];
+    column.widest = std::max(column.widest, width);
+    if (cells_[i].kind == Content::Kind::Number) column.numeric = true;
   }
   const auto row = static_cast<std::int32_t>(pendingRow_);
   const auto count = static_cast<std::uint32_t>(kept.size());
@@ -402,6 +468,8 @@ void PivotTable::leaveSpool() {
       c.integer = b.content.integer;
       c.missing = b.content.missing;
       c.value = b.content.value;
+      // A count's exact value lies in its kept text; this one is for readers.
+      if (c.integer && std::fabs(c.value) < 9e18) c.whole = static_cast<std::int64_t>(c.value);
       if (c.kind == Content::Kind::Number) {
         c.textKept = true;
         c.textIndex = static_cast<std::uint32_t>(numberTexts.size());
@@ -431,6 +499,7 @@ void PivotTable::leaveSpool() {
   numberTexts_ = std::move(numberTexts);
   cellFootnotes_ = std::move(footnotes);
   spool_.reset();
+  spooledColumns_ = {};
 }
 
 PivotTable::SpooledRows::SpooledRows(const PivotTable& table)
@@ -503,14 +572,17 @@ Content PivotTable::cellContent(std::size_t index) const {
     content.integer = c.integer;
     content.missing = c.missing;
     content.value = c.value;
+    content.whole = c.whole;
     content.text = numberTexts_[c.textIndex];
     return content;
   }
-  Content content = Content::number(c.value, c.format, c.missing);
-  if (c.integer) {
-    content = Content::integerNumber(static_cast<std::int64_t>(c.value), c.format);
-  }
-  return content;
+  if (c.integer) return Content::integerNumber(c.whole, c.format);
+  return Content::number(c.value, c.format, c.missing);
+}
+
+std::string PivotTable::numberText(const Cell& cell) {
+  return cell.integer ? formatInteger(cell.whole, cell.format)
+                      : formatNumber(cell.value, cell.format, cell.missing);
 }
 
 int PivotTable::findOrAddFootnote(std::string_view text) {

@@ -18,15 +18,6 @@ namespace {
 
 constexpr std::string_view kColumnGap = "  ";
 
-// Characters on screen: UTF-8 continuation bytes take no room.
-std::size_t displayWidth(std::string_view text) {
-  std::size_t width = 0;
-  for (const char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++width;
-  }
-  return width;
-}
-
 std::string withMarkers(std::string text, const std::vector<int>& footnotes) {
   if (footnotes.empty()) return text;
   text += " [";
@@ -89,8 +80,8 @@ class TableWriter {
       buildHeader();
       measure();
       for (const Line& line : header_) writeLine(line, {});
-      // The body is read a second time, after measure() has read it for the
-      // widths: only one row is held at a time.
+      // The body is read after measure() has its widths: only one row is held
+      // at a time.
       BodyRows rows(table_, layout_);
       Line previous;
       for (std::size_t r = 0; r < layout_.rows.size; ++r) {
@@ -222,16 +213,10 @@ class TableWriter {
         for (std::size_t i = 0; i < line.size(); ++i) widen(line[i], i);
       }
     }
-    BodyRows rows(table_, layout_);
-    std::string scratch;
-    for (std::size_t r = 0; r < layout_.rows.size; ++r) {
-      const std::span<const BodyCell> cells = rows.next();
-      for (std::size_t j = 0; j < dataColumns_; ++j) {
-        if (!cells[j].present) continue;
-        if (cells[j].content.kind == Content::Kind::Number) numeric_[j] = true;
-        std::size_t& width = widths_[labelColumns_ + j];
-        width = std::max(width, displayWidth(shownText(cells[j], scratch)));
-      }
+    if (table_.spooled()) {
+      measureSpooledBody();
+    } else {
+      measureBody();
     }
     for (Line& line : header_) {
       for (std::size_t i = 0; i < line.size(); ++i) {
@@ -251,6 +236,45 @@ class TableWriter {
       for (std::size_t i = 0; i < s.span; ++i) {
         widths_[s.column + i] += extra / s.span + (i >= s.span - extra % s.span ? 1 : 0);
       }
+    }
+  }
+
+  void widenColumn(std::size_t j, std::size_t width, bool numeric) {
+    if (numeric) numeric_[j] = true;
+    widths_[labelColumns_ + j] = std::max(widths_[labelColumns_ + j], width);
+  }
+
+  void measureBody() {
+    BodyRows rows(table_, layout_);
+    for (std::size_t r = 0; r < layout_.rows.size; ++r) {
+      const std::span<const BodyCell> cells = rows.next();
+      for (std::size_t j = 0; j < dataColumns_; ++j) {
+        if (!cells[j].present) continue;
+        widenColumn(j, markedWidth(cells[j].content.text, cells[j].footnotes),
+                    cells[j].content.kind == Content::Kind::Number);
+      }
+    }
+  }
+
+  // The rows put aside were measured as they were written; only the row
+  // still in memory is measured here, its last cell at a column counting.
+  void measureSpooledBody() {
+    const std::vector<SpooledColumn>& spooled = table_.spooledColumns();
+    for (std::size_t j = 0; j < dataColumns_ && j < spooled.size(); ++j) {
+      widenColumn(j, spooled[j].widest, spooled[j].numeric);
+    }
+    std::vector<std::ptrdiff_t> last(dataColumns_, -1);
+    const std::vector<Cell>& pending = table_.cells();
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+      const std::ptrdiff_t column = columnOf(layout_.columns, pending[i]);
+      if (column >= 0) last[static_cast<std::size_t>(column)] = static_cast<std::ptrdiff_t>(i);
+    }
+    for (std::size_t j = 0; j < dataColumns_; ++j) {
+      if (last[j] < 0) continue;
+      const auto index = static_cast<std::size_t>(last[j]);
+      const Content content = table_.cellContent(index);
+      widenColumn(j, markedWidth(content.text, table_.cellFootnotes(index)),
+                  content.kind == Content::Kind::Number);
     }
   }
 

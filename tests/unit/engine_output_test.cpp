@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cfloat>
 #include <cmath>
@@ -316,6 +317,25 @@ TEST(NumberFormats, RoundingAgreesWithTheExactExpansion) {
           << std::hexfloat << value << " at " << decimals;
     }
   }
+}
+
+// The same over the decimals the general format uses and magnitudes from
+// tiny to large, where a leading zero, a carry or a sign may go wrong.
+TEST(NumberFormats, RoundingAgreesWithTheExactExpansionAtEveryScale) {
+  std::mt19937_64 random(20261206);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  std::uniform_int_distribution<int> power(-7, 6);
+  for (int i = 0; i < 20000; ++i) {
+    const double value = mantissa(random) * std::pow(10.0, power(random));
+    for (int decimals = 0; decimals <= 9; ++decimals) {
+      ASSERT_EQ(engine::output::roundFixed(value, decimals), exactRounding(value, decimals))
+          << std::hexfloat << value << " at " << decimals;
+    }
+  }
+  EXPECT_EQ(engine::output::roundFixed(-0.0000004, 6), "0.000000");
+  EXPECT_EQ(engine::output::roundFixed(0.0000006, 6), "0.000001");
+  EXPECT_EQ(engine::output::roundFixed(-9.9996, 3), "-10.000");
+  EXPECT_EQ(engine::output::roundFixed(123456.7, 0), "123457");
 }
 
 TEST(NumberFormats, GeneralShowsSixSignificantDigits) {
@@ -667,6 +687,205 @@ TEST_F(OutputTest, TablesAreRenderedWhenClosedAndTheirHandlesReleased) {
   const json parsed = json::parse(out.str());
   EXPECT_THAT(out.str(), Not(HasSubstr("Unfinished")));
   EXPECT_EQ(parsed["items"][0]["items"].size(), 2u);
+}
+
+// ---- the handles of a large table -------------------------------------------------------
+
+// The window of table handles is a ring of reused entries. Whatever kind of
+// handle an entry held before, it resolves to what was made in it last: a
+// number's text made from its own value, no variable label left over, no
+// stale text.
+TEST_F(OutputTest, ReusedHandleEntriesResolveToTheirLatestContent) {
+  using engine::output::Content;
+  using engine::output::DocumentBuilder;
+  std::ostringstream out;
+  startBuilder(OutputFormat::Text, out);
+  BP_PROCEDURE("Proximities", 11, 1, ws_);
+  BP_BEGIN_PIVOT_TABLE(3, "Big", "Big");
+  const DocumentBuilder& document = builder_->document();
+  // A number's text is made when it is first asked for, not before.
+  const Word lazy = BP_LRVALUE(2.5, BP_COEFFICIENT_FORMAT());
+  ASSERT_NE(document.peek(lazy), nullptr);
+  EXPECT_EQ(document.peek(lazy)->text, "");
+  EXPECT_EQ(document.find(lazy)->text, "2.500");
+  EXPECT_EQ(document.peek(lazy)->text, "2.500");
+  struct Made {
+    Word handle;
+    std::string text;
+    std::string label;
+    Content::Kind kind;
+    bool integer;
+  };
+  std::vector<Made> made;
+  // Five kinds of item in turn (seven handles) over more than a window: as 7
+  // does not divide the window, each entry is reused for another kind.
+  const Word total = DocumentBuilder::kTableHandleWindow + 1000;
+  for (Word k = 0; made.size() < static_cast<std::size_t>(total); ++k) {
+    switch (k % 5) {
+      case 0: {
+        // k + 0.25 is exact: three decimals show it without any rounding.
+        const Word h = BP_LRVALUE(static_cast<double>(k) + 0.25, BP_COEFFICIENT_FORMAT());
+        made.push_back({h, std::to_string(k) + ".250", "", Content::Kind::Number, false});
+        break;
+      }
+      case 1:
+        made.push_back({BP_IVALUE(-k, BP_N_FORMAT()), "-" + std::to_string(k), "",
+                        Content::Kind::Number, true});
+        break;
+      case 2: {
+        const std::string text = "a longer text than fits in place " + std::to_string(k);
+        made.push_back({BP_CSTRING_NO_TRANSLATE(text), text, "", Content::Kind::Text, false});
+        break;
+      }
+      case 3: {
+        const bool war = k % 2 == 1;
+        made.push_back({BP_VARINDEX(0, war ? 1 : 2), war ? "war" : "fly",
+                        war ? "Country at war" : "", Content::Kind::Variable, false});
+        break;
+      }
+      default: {
+        // Three handles: the two parameters and the composite.
+        const Word number = BP_IVALUE(k, BP_N_FORMAT());
+        const Word id = BP_NSTRING_NO_TRANSLATE("id  ");
+        BP_BEGIN_COMPSTRING("^1\\:^2");
+        BP_ADD_PARAMETER(number);
+        BP_ADD_PARAMETER(id);
+        const Word h = BP_END_COMPSTRING();
+        made.push_back({number, std::to_string(k), "", Content::Kind::Number, true});
+        made.push_back({id, "id", "", Content::Kind::Text, false});
+        made.push_back({h, std::to_string(k) + ":id", "", Content::Kind::Text, false});
+      }
+    }
+  }
+  // Every handle of the last window resolves; the oldest have gone.
+  std::size_t checked = 0;
+  for (const Made& m : made) {
+    if (m.handle <= made.back().handle - DocumentBuilder::kTableHandleWindow) {
+      EXPECT_EQ(document.find(m.handle), nullptr);
+      continue;
+    }
+    const auto c = document.resolve(m.handle);
+    ASSERT_TRUE(c.has_value());
+    ASSERT_EQ(c->text, m.text) << "handle " << m.handle;
+    ASSERT_EQ(c->variableLabel, m.label) << "handle " << m.handle;
+    ASSERT_EQ(c->kind, m.kind) << "handle " << m.handle;
+    ASSERT_EQ(c->integer, m.integer) << "handle " << m.handle;
+    ++checked;
+  }
+  EXPECT_GT(checked, static_cast<std::size_t>(DocumentBuilder::kTableHandleWindow) / 2);
+  BP_END_PIVOT_TABLE(3);
+  finishBuilder();
+}
+
+// How the procedure labels the items of a matrix, one way per test run.
+enum class ItemLabel { Count, Id, Variable };
+
+// A matrix whose columns are declared by one set of label handles and whose
+// cells name their column by a label handle made afresh for each cell, in a
+// shuffled order, some rows with a label not declared as a column. Each cell
+// shows 100 * row + column so that its place can be checked. With `asText`
+// the cells name their column by its text instead, the plain path.
+std::string itemMatrix(ItemLabel kind, bool asText, std::size_t rows) {
+  const std::vector<Word> caseNumbers = {7, 3, 12, 5, 250};
+  const auto id = [](std::size_t k) { return "id" + std::to_string(k) + "   "; };
+  const auto make = [&](std::size_t k) -> Word {
+    if (kind == ItemLabel::Variable) return BP_VARINDEX(0, static_cast<Word>(k % 2 + 1));
+    const Word number = BP_IVALUE(caseNumbers[k], BP_N_FORMAT());
+    if (kind == ItemLabel::Count) return number;
+    BP_BEGIN_COMPSTRING("^1\\:^2");
+    BP_ADD_PARAMETER(number);
+    BP_ADD_PARAMETER(BP_NSTRING_NO_TRANSLATE(id(k)));
+    return BP_END_COMPSTRING();
+  };
+  const auto text = [&](std::size_t k) -> std::string {
+    if (kind == ItemLabel::Variable) return k % 2 == 0 ? "war" : "fly";
+    const std::string number = std::to_string(caseNumbers[k]);
+    return kind == ItemLabel::Count ? number : number + ":id" + std::to_string(k);
+  };
+  const std::size_t columns = kind == ItemLabel::Variable ? 2 : caseNumbers.size() - 1;
+  BP_BEGIN_PIVOT_TABLE(3, "Proximity Matrix", "Proximity Matrix");
+  BP_CELL_DIMENSION(3, "Case2");
+  BP_POSITION_DIMENSION(3, "Case2", 1, 1, 1, 0);
+  BP_POSITION_DIMENSION(3, "Case", 1, 0, 1, 0);
+  for (std::size_t j = 0; j < columns; ++j) {
+    // One column is declared by its text: a count must still find it.
+    const Word label = j == 1 ? BP_CSTRING_NO_TRANSLATE(" " + text(j) + " ") : make(j);
+    BP_CATEGORY_DIMENSION(3, label, "Case2");
+  }
+  std::mt19937 random(42);
+  std::vector<std::size_t> order(columns);
+  for (std::size_t j = 0; j < columns; ++j) order[j] = j;
+  for (std::size_t i = 0; i < rows; ++i) {
+    BP_CATEGORY_DIMENSION(3, "row" + std::to_string(i), "Case");
+    if (i % 2 == 1) std::shuffle(order.begin(), order.end(), random);
+    for (const std::size_t j : order) {
+      const Word cell = BP_LRVALUE(static_cast<double>(100 * i + j), BP_N_FORMAT());
+      if (asText) {
+        BP_CELL_IN_CATEGORY(3, cell, text(j));
+      } else {
+        BP_CELL_IN_CATEGORY(3, cell, make(j));
+      }
+    }
+    // The last item was never declared: its cell makes a new column.
+    if (i == rows - 1 && kind != ItemLabel::Variable) {
+      const Word cell = BP_LRVALUE(static_cast<double>(100 * i + columns), BP_N_FORMAT());
+      if (asText) {
+        BP_CELL_IN_CATEGORY(3, cell, text(columns));
+      } else {
+        BP_CELL_IN_CATEGORY(3, cell, make(columns));
+      }
+    }
+  }
+  BP_END_PIVOT_TABLE(3);
+  return text(columns);
+}
+
+std::vector<std::string> words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> out;
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
+TEST_F(OutputTest, LabelsMadeAfreshForEachCellPlaceItInItsColumn) {
+  for (const ItemLabel kind : {ItemLabel::Count, ItemLabel::Id, ItemLabel::Variable}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    for (const std::size_t rows : {std::size_t{1}, std::size_t{6}}) {
+      std::string extra;
+      const std::string byHandle =
+          render(OutputFormat::Text, [&] { extra = itemMatrix(kind, false, rows); });
+      const std::string byText = render(OutputFormat::Text, [&] { itemMatrix(kind, true, rows); });
+      EXPECT_EQ(byHandle, byText);
+
+      // The header names the columns in the order declared, the undeclared
+      // item last; every body line has the row label, then the cells in
+      // column order, 100 * row + column each.
+      std::istringstream lines(byHandle);
+      std::vector<std::vector<std::string>> body;
+      std::vector<std::string> header;
+      bool title = false;
+      for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("row", 0) == 0) body.push_back(words(line));
+        if (title && header.empty()) header = words(line);
+        if (line == "Proximity Matrix") title = true;
+      }
+      ASSERT_EQ(body.size(), rows);
+      const std::size_t columns = kind == ItemLabel::Variable ? 2 : 4;
+      const std::size_t shown = kind == ItemLabel::Variable ? 2 : 5;
+      ASSERT_EQ(header.size(), shown);
+      EXPECT_EQ(header.back(), kind == ItemLabel::Variable ? "fly" : extra);
+      EXPECT_EQ(header.front(), kind == ItemLabel::Count ? "7"
+                                : kind == ItemLabel::Id  ? "7:id0"
+                                                         : "war");
+      for (std::size_t i = 0; i < rows; ++i) {
+        const std::size_t cells = i == rows - 1 ? shown : columns;
+        ASSERT_EQ(body[i].size(), 1 + cells) << "row " << i;
+        for (std::size_t j = 0; j < cells; ++j) {
+          EXPECT_EQ(body[i][1 + j], std::to_string(100 * i + j)) << "row " << i << " column " << j;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -240,4 +240,93 @@ TEST(CellSpool, KeepsItsBudgetAndReadsBackEveryByte) {
   EXPECT_EQ(readAll(inMemory, 1), expected);
 }
 
+// The widths of a spooled table are gathered as its rows are written, and the
+// row still in memory is measured at the end: the result must be what the
+// whole table, measured cell by cell, shows. Each column here has its widest
+// cell somewhere hard: in the last row; replaced within a row by a narrower
+// one (in a row put aside and in the last row); a number only in the last
+// row among texts (which turns the column to the right); a footnote marker;
+// UTF-8 text; a number given without its text, formatted only when shown.
+TEST_F(SpoolSettings, WidthsGatheredWhileSpoolingEqualThoseOfTheWholeTable) {
+  const auto build = [](std::size_t rows) {
+    PivotTable t("Widths", "Widths");
+    const int across = t.dimension("Columns");
+    t.setCellDimension(across);
+    t.place(across, Axis::Columns, 1);
+    const int down = t.dimension("Rows");
+    t.place(down, Axis::Rows, 1);
+    const std::vector<std::string> names = {"c0", "c1", "c2", "c3", "c4", "c5"};
+    for (const std::string& name : names) t.declareCategory(across, Content::plain(name));
+    const auto number = [](double v) {
+      return Content::number(v, NumberFormat::Coefficient, false);
+    };
+    for (std::size_t i = 0; i < rows; ++i) {
+      const bool last = i == rows - 1;
+      std::string row = "r";  // (not "r" + ...: GCC 12 warns of a false overlap)
+      row += std::to_string(i);
+      t.declareCategory(down, Content::plain(row));
+      t.placeCell(number(last ? 123456789.5 : 1.0), Content::plain("c0"));
+      t.placeCell(number(last ? 987654321.0 : 2.0), Content::plain("c1"));
+      t.placeCell(number(3.0), Content::plain("c1"));  // replaces the wide one
+      t.placeCell(number(i == 1 ? 55555555.5 : 4.0), Content::plain("c2"));
+      t.placeCell(number(5.0), Content::plain("c2"));  // replaces it in a row put aside
+      if (last) {
+        t.placeCell(number(-6.0), Content::plain("c3"));
+      } else {
+        t.placeCell(Content::plain("t"), Content::plain("c3"));
+      }
+      t.placeCell(number(7.0), Content::plain("c4"));
+      if (last) t.annotate(PivotTable::Target::LastCell, "Last note");
+      Content bare = number(8.0);
+      bare.text.clear();  // as the builder hands a number over
+      t.placeCell(last ? Content::plain("Zürich-Straße") : bare, Content::plain("c5"));
+    }
+    return t;
+  };
+  for (const std::size_t rows : {std::size_t{2}, std::size_t{5}}) {
+    SCOPED_TRACE(rows);
+    const PivotTable spooled = build(rows);
+    ASSERT_TRUE(spooled.spooled());
+    PivotTable::allowSpooling(false);
+    const PivotTable whole = build(rows);
+    PivotTable::allowSpooling(true);
+    ASSERT_FALSE(whole.spooled());
+    const std::string text = render(makeTextRenderer, spooled);
+    EXPECT_EQ(text, render(makeTextRenderer, whole));
+    EXPECT_EQ(render(makeJsonRenderer, spooled), render(makeJsonRenderer, whole));
+    // What the widths come from is shown, and what was replaced is not.
+    EXPECT_THAT(text, HasSubstr("123456789.500"));
+    EXPECT_THAT(text, HasSubstr("7.000 [a]"));
+    EXPECT_THAT(text, HasSubstr("8.000"));
+    EXPECT_THAT(text, Not(HasSubstr("987654321")));
+    EXPECT_THAT(text, Not(HasSubstr("55555555")));
+  }
+}
+
+// A count names its category by value when the category is a count too, and
+// by its digits when the category is a text.
+TEST(CategoryNames, CountsMatchByValueAndTextsByText) {
+  const Content seven = Content::integerNumber(7, NumberFormat::Count);
+  Content bare = Content::integerNumber(-12, NumberFormat::Count);
+  bare.text.clear();
+  const CategoryName sevenName(seven);
+  const CategoryName bareName(bare, "");
+  EXPECT_TRUE(sevenName.matches(Content::integerNumber(7, NumberFormat::Count)));
+  EXPECT_FALSE(sevenName.matches(Content::integerNumber(70, NumberFormat::Count)));
+  EXPECT_TRUE(sevenName.matches(Content::plain("7")));
+  EXPECT_FALSE(sevenName.matches(Content::plain("07")));
+  EXPECT_TRUE(bareName.matches(Content::plain("-12")));
+  EXPECT_FALSE(bareName.matches(Content::plain("12")));
+  EXPECT_EQ(bareName.text(), "-12");
+  // The category made for it shows its digits.
+  const Content made = bareName.content();
+  EXPECT_EQ(made.text, "-12");
+  EXPECT_TRUE(made.integer);
+  EXPECT_TRUE(CategoryName(Content::integerNumber(-12, NumberFormat::Count)).matches(made));
+  // A count in another format is not an item number: its text decides.
+  const Content percent = Content::integerNumber(7, NumberFormat::Percent);
+  EXPECT_FALSE(CategoryName(percent).matches(Content::integerNumber(7, NumberFormat::Count)));
+  EXPECT_TRUE(CategoryName(percent).matches(Content::plain("7.0%")));
+}
+
 }  // namespace
