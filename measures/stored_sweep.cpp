@@ -103,21 +103,29 @@ class TickPacer {
 // reads its panel as one stream. Items past the end are zeros.
 class Panels {
  public:
-  explicit Panels(const StoredFeatures& x)
-      : features_(x.features), values_((x.items + kLanes - 1) / kLanes * kLanes * x.features) {
+  Panels(std::size_t items, std::size_t features)
+      : items_(items),
+        features_(features),
+        values_((items + kLanes - 1) / kLanes * kLanes * features, 0.0) {}
+  explicit Panels(const StoredFeatures& x) : Panels(x.items, x.features) {
     for (std::size_t k = 0; k < x.features; ++k) {
-      for (std::size_t i = 0; i < x.items; ++i)
-        values_[at(i / kLanes, k) + i % kLanes] = x.at(k, i);
+      for (std::size_t i = 0; i < x.items; ++i) at(k, i) = x.at(k, i);
     }
   }
+  // Feature k of item i.
+  double& at(std::size_t k, std::size_t i) { return values_[start(i / kLanes, k) + i % kLanes]; }
   // The kLanes values of feature k in a panel.
-  const double* feature(std::size_t panel, std::size_t k) const { return &values_[at(panel, k)]; }
+  const double* feature(std::size_t panel, std::size_t k) const {
+    return &values_[start(panel, k)];
+  }
+  std::size_t items() const { return items_; }
   std::size_t features() const { return features_; }
 
  private:
-  std::size_t at(std::size_t panel, std::size_t k) const {
+  std::size_t start(std::size_t panel, std::size_t k) const {
     return (panel * features_ + k) * kLanes;
   }
+  std::size_t items_;
   std::size_t features_;
   std::vector<double> values_;
 };
@@ -158,13 +166,10 @@ inline void writeTile(std::span<double> t, std::size_t items, std::size_t i0, st
 // pair's sum is written once, and finishRows(first, last) is called on each
 // block of complete rows while it is still in the cache.
 template <typename Step, typename FinishRows>
-[[gnu::always_inline]] inline void sweepPairs(const StoredFeatures& x, const StoredFeatures& y,
-                                              std::span<double> t, const Tick& tick, Step step,
-                                              FinishRows finishRows) {
-  const std::size_t n = x.items;
-  const Panels a(x);
-  const Panels b(y);
-  TickPacer pacer(tick, n, x.features);
+[[gnu::always_inline]] inline void sweepPairs(const Panels& a, const Panels& b, std::span<double> t,
+                                              const Tick& tick, Step step, FinishRows finishRows) {
+  const std::size_t n = a.items();
+  TickPacer pacer(tick, n, a.features());
   for (std::size_t block = 0; block < n; block += kBlockRows) {
     const std::size_t end = std::min(n, block + kBlockRows);
     const std::size_t panels = (end - 1 + kLanes - 1) / kLanes;  // those holding some j < i
@@ -265,14 +270,17 @@ PROX_VECTOR_CLONES void proadd_block_centered(const StoredFeatures& weighted,
 
 PROX_VECTOR_CLONES void prosweep_power(const StoredFeatures& x, std::span<double> t, Word p, Word r,
                                        const Tick& tick) {
+  const Panels panels(x);
   withPowerStep(
-      p, [&](auto step)
-             __attribute__((always_inline)) { sweepPairs(x, x, t, tick, step, rootRows(t, r)); });
+      p, [&](auto step) __attribute__((always_inline)) {
+        sweepPairs(panels, panels, t, tick, step, rootRows(t, r));
+      });
 }
 
 PROX_VECTOR_CLONES void prosweep_max(const StoredFeatures& x, std::span<double> t,
                                      const Tick& tick) {
-  sweepPairs(x, x, t, tick, MaxStep{}, [](std::size_t, std::size_t) {});
+  const Panels panels(x);
+  sweepPairs(panels, panels, t, tick, MaxStep{}, [](std::size_t, std::size_t) {});
 }
 
 PROX_VECTOR_CLONES void prosweep_cosine(const StoredFeatures& x, std::span<double> t,
@@ -281,7 +289,8 @@ PROX_VECTOR_CLONES void prosweep_cosine(const StoredFeatures& x, std::span<doubl
     for (std::size_t i = 0; i < x.items; ++i) g[i] += x.at(k, i) * x.at(k, i);
   }
   rootsOfPositive(g);
-  sweepPairs(x, x, t, tick, CrossStep{},
+  const Panels panels(x);
+  sweepPairs(panels, panels, t, tick, CrossStep{},
              [&](std::size_t first, std::size_t last) { normalizeRows(t, g, first, last); });
 }
 
@@ -291,25 +300,23 @@ PROX_VECTOR_CLONES double prosweep_correlation(const StoredFeatures& x, std::spa
   // Each feature's deviations d and weighted deviations f*d, formed exactly as
   // the updating algorithm forms them, feature after feature.
   const std::size_t n = x.items;
-  std::vector<double> deviations(x.features * n);
-  std::vector<double> weighted(x.features * n);
+  Panels deviations(n, x.features);
+  Panels weighted(n, x.features);
   double m = 0.0;
   for (std::size_t k = 0; k < x.features; ++k) {
     const double f = m / (1.0 + m);
     for (std::size_t i = 0; i < n; ++i) {
       const double d = x.at(k, i) - u[i];
       const double wd = f * d;
-      deviations[k * n + i] = d;
-      weighted[k * n + i] = wd;
+      deviations.at(k, i) = d;
+      weighted.at(k, i) = wd;
       g[i] += d * wd;
+      u[i] = x.at(k, i) - d * f;
     }
-    for (std::size_t i = 0; i < n; ++i) u[i] = x.at(k, i) - deviations[k * n + i] * f;
     m += 1.0;
   }
   rootsOfPositive(g);
-  const StoredFeatures d{deviations, n, n, x.features};
-  const StoredFeatures wd{weighted, n, n, x.features};
-  sweepPairs(wd, d, t, tick, CrossStep{},
+  sweepPairs(weighted, deviations, t, tick, CrossStep{},
              [&](std::size_t first, std::size_t last) { normalizeRows(t, g, first, last); });
   return m;
 }
