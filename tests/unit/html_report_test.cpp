@@ -20,6 +20,7 @@
 #include "engine/output/colour_scale.h"
 #include "engine/output/html_report.h"
 #include "engine/output/renderer.h"
+#include "tests/unit/matrix_layout.h"
 
 namespace {
 
@@ -245,15 +246,7 @@ PivotTable matrixTable(std::size_t n, const std::function<double(std::size_t, st
                        const std::string& footnote,
                        const std::function<std::string(std::size_t)>& label = {}) {
   PivotTable t("Proximity Matrix", "Proximity Matrix");
-  const int columns = t.dimension("Case2");
-  t.setCellDimension(columns);
-  t.place(columns, Axis::Columns, 1);
-  const int measure = t.dimension("Measure");
-  t.place(measure, Axis::Columns, 2);
-  const int rows = t.dimension("Case");
-  t.place(rows, Axis::Rows, 1);
-  t.declareCategory(measure, Content::plain("Euclidean Distance"));
-  t.annotate(PivotTable::Target::Table, footnote);
+  const auto [columns, measure, rows] = testing_output::layOutMatrix(t, footnote);
   const auto name = [&](std::size_t k) {
     return label ? Content::plain(label(k))
                  : Content::integerNumber(static_cast<std::int64_t>(k + 1), NumberFormat::Count);

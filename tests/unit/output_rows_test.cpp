@@ -16,6 +16,7 @@
 #include "engine/output/cell_spool.h"
 #include "engine/output/document.h"
 #include "engine/output/renderer.h"
+#include "tests/unit/matrix_layout.h"
 
 namespace {
 
@@ -57,15 +58,8 @@ Renderings renderAll(const PivotTable& table) {
 PivotTable buildTable(std::size_t rows, std::size_t columns,
                       const std::function<void(const PivotTable&)>& rowHook = {}) {
   PivotTable t("Proximity Matrix", "Proximity Matrix");
-  const int across = t.dimension("Case2");
-  t.setCellDimension(across);
-  t.place(across, Axis::Columns, 1);
-  const int measure = t.dimension("Measure");
-  t.place(measure, Axis::Columns, 2);
-  const int down = t.dimension("Case");
-  t.place(down, Axis::Rows, 1);
-  t.declareCategory(measure, Content::plain("Euclidean Distance"));
-  t.annotate(PivotTable::Target::Table, "This is a dissimilarity matrix");
+  const auto [across, measure, down] =
+      testing_output::layOutMatrix(t, "This is a dissimilarity matrix");
   t.annotate(PivotTable::Target::Title, "Title note");
   const auto label = [](std::size_t k) { return "item " + std::to_string(k + 1); };
   for (std::size_t j = 0; j < columns; ++j) {
