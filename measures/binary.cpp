@@ -186,6 +186,7 @@ void profinish_binary(std::span<double> t, std::span<double> g, Word features, W
 bool BinaryMeasureTable::fits(std::size_t features) {
   constexpr std::size_t kLargestTable = std::size_t{4} << 20;  // values: 32 MB at most
   const std::size_t side = features + 1;
+  // (The first test keeps the cube from overflowing for absurd feature counts.)
   return features < 1024 && side * side * side <= kLargestTable;
 }
 

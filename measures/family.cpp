@@ -72,17 +72,11 @@ void FamilyPass::addToBlock(std::span<const double> x) {
   const std::size_t n = x.size();
   double* kept = &block_[blocked_ * n];
   if (family_ == Family::Correlation) {
-    // The updating step: deviations from the running means, weighted by
-    // m / (1 + m), then the means move on.
-    const double f = m_ / (1.0 + m_);
     double* weighted = &weights_[blocked_ * n];
-    for (std::size_t i = 0; i < n; ++i) {
-      kept[i] = x[i] - a_.u[i];
-      weighted[i] = f * kept[i];
-      a_.g[i] += kept[i] * weighted[i];
-    }
-    for (std::size_t i = 0; i < n; ++i) a_.u[i] = x[i] - kept[i] * f;
-    m_ += 1.0;
+    procentre_feature(x, m_, a_.u, a_.g, [&](std::size_t i, double d, double w) {
+      kept[i] = d;
+      weighted[i] = w;
+    });
   } else {
     if (family_ == Family::Cosine) {
       for (std::size_t i = 0; i < n; ++i) a_.g[i] += x[i] * x[i];

@@ -85,6 +85,24 @@ void proacc_cross(std::span<const double> x, std::span<double> t, std::span<doub
 void proacc_centered(std::span<const double> x, std::span<double> t, double& m, std::span<double> u,
                      std::span<double> g, std::span<double> scratch);
 
+// The per-item half of that step, for kernels that add the cross-products
+// later: item i's deviation d from its running mean and weighted deviation
+// w = d m/(1+m) go to keep(i, d, w), G(i) grows by d w, and the mean moves
+// on, each formed exactly as proacc_centered forms it.
+template <typename Keep>
+inline void procentre_feature(std::span<const double> x, double& m, std::span<double> u,
+                              std::span<double> g, Keep keep) {
+  const double f = m / (1.0 + m);
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double d = x[i] - u[i];
+    const double w = f * d;
+    keep(i, d, w);
+    g[i] += d * w;
+    u[i] = x[i] - d * f;
+  }
+  m += 1.0;
+}
+
 // The r-th root of every positive sum, as 2^(log2(s)/r) with the portable
 // log2 and exp2; r <= 1 leaves T.
 void proroot(std::span<double> t, Word r);

@@ -297,23 +297,17 @@ PROX_VECTOR_CLONES void prosweep_cosine(const StoredFeatures& x, std::span<doubl
 PROX_VECTOR_CLONES double prosweep_correlation(const StoredFeatures& x, std::span<double> t,
                                                std::span<double> u, std::span<double> g,
                                                const Tick& tick) {
-  // Each feature's deviations d and weighted deviations f*d, formed exactly as
-  // the updating algorithm forms them, feature after feature.
-  const std::size_t n = x.items;
-  Panels deviations(n, x.features);
-  Panels weighted(n, x.features);
+  // Each feature's deviations and weighted deviations, formed exactly as the
+  // updating algorithm forms them, feature after feature.
+  Panels deviations(x.items, x.features);
+  Panels weighted(x.items, x.features);
   double m = 0.0;
   for (std::size_t k = 0; k < x.features; ++k) {
-    const double f = m / (1.0 + m);
-    for (std::size_t i = 0; i < n; ++i) {
-      const double d = x.at(k, i) - u[i];
-      const double wd = f * d;
-      deviations.at(k, i) = d;
-      weighted.at(k, i) = wd;
-      g[i] += d * wd;
-      u[i] = x.at(k, i) - d * f;
-    }
-    m += 1.0;
+    procentre_feature(x.values.subspan(k * x.stride, x.items), m, u, g,
+                      [&](std::size_t i, double d, double w) {
+                        deviations.at(k, i) = d;
+                        weighted.at(k, i) = w;
+                      });
   }
   rootsOfPositive(g);
   sweepPairs(weighted, deviations, t, tick, CrossStep{},
