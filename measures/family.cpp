@@ -111,8 +111,8 @@ void FamilyPass::addBlock() {
 }
 
 void FamilyPass::computeStored(const StoredFeatures& x, const Tick& tick) {
-  // The sweeps write every pair once, so only the per-item sums start at zero.
-  std::fill(a_.g.begin(), a_.g.end(), 0.0);
+  // The sweeps write every pair once, so the triangle is not cleared; the
+  // item vector G arrives zeroed, as for add().
   switch (family_) {
     case Family::Power:
       return prosweep_power(x, a_.t, p_, r_, tick);

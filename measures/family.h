@@ -30,7 +30,7 @@ class FamilyPass {
   void start();                               // zeroes what the sums need
   void add(std::span<const double> feature);  // one feature of all N items
   // Every stored feature at once, then the finishing step: the same results
-  // as add() feature by feature followed by finish().
+  // as start(), add() feature by feature and finish(). G must start at zero.
   void computeStored(const StoredFeatures& features, const Tick& tick);
   void finish(Word features);                 // after the last feature
   double featuresSeen() const { return m_; }  // correlation's running count
