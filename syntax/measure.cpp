@@ -17,8 +17,11 @@ namespace {
 // column by 2, a number by its length plus 1). Columns past 120 are dropped.
 class MeasureText {
  public:
+  // Every measure keyword starts the text again from column 1: only the last
+  // measure of the subcommand is described.
   void start(const Keyword& keyword) {
     text_ = {};
+    column_ = 1;
     put(keyword.view().substr(0, 4));
     column_ = 5;
   }

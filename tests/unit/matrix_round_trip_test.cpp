@@ -78,6 +78,11 @@ const std::vector<std::string> kMeasures = {
     "POWER(2,3) REVERSE RESCALE",
     "JACCARD(1,0) RESCALE",
     "SEUCLID REVERSE",
+    // Only the last measure keyword is described in the file.
+    "EUCLID POWER(4,1)",
+    "BLOCK EUCLID",
+    "EUCLID DICE(1)",
+    "MINKOWSKI(3) RESCALE SM(1,0) REVERSE",
 };
 
 struct Case {

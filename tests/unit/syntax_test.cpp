@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/host.h"
 #include "proc/options.h"
@@ -174,6 +176,36 @@ TEST_F(Syntax, MeasureTextColumns) {
   EXPECT_EQ(parsed().measureText.trimmed(), "DICE( 1 )");
   parse("x y /MEASURE=SS1(10, 2.5) ABS");
   EXPECT_EQ(parsed().measureText.trimmed(), "SS1 ( 10 2.5 )");
+}
+
+TEST_F(Syntax, EachMeasureKeywordRestartsTheMeasureText) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"EUCLID POWER(4,1)", "POW ( 4 1 )"},
+      {"BLOCK EUCLID", "EUC"},
+      {"EUCLID DICE(1)", "DICE( 1 )"},
+      {"MINKOWSKI(3) RESCALE JACCARD(2,1) ABSOLUTE", "JAC ( 2 1 )"},
+      {"POWER(12,3) Q", "Q"},
+  };
+  for (const auto& [measure, text] : cases) {
+    parse(std::string("x y /MEASURE=") + measure);
+    EXPECT_EQ(parsed().measureText.trimmed(), text) << measure;
+  }
+  // The transformation words leave the text of the measure before them.
+  parse("x y /MEASURE=CHISQ REVERSE");
+  EXPECT_EQ(parsed().measureText.trimmed(), "CHI");
+}
+
+TEST_F(Syntax, ARepeatedMatrixFileIsRedundant) {
+  const std::string folder = ::testing::TempDir();
+  const std::string a = "OUT(\"" + folder + "a.csv\")";
+  const std::string b = "OUT(\"" + folder + "b.csv\")";
+  for (const std::string& matrix :
+       std::vector<std::string>{"/MATRIX=" + a + " " + b, "/MATRIX=" + a + " /MATRIX=" + b,
+                                "/MATRIX=IN(\"m.csv\") IN(\"n.csv\")"}) {
+    EXPECT_THAT(parse("x y " + matrix), HasSubstr("Redundant/conflicting keywords on the MATRIX"))
+        << matrix;
+  }
+  EXPECT_THAT(parse("x y /MATRIX=" + a), Not(HasSubstr("Redundant")));
 }
 
 TEST_F(Syntax, VariableListAndId) {
