@@ -332,8 +332,13 @@ void proread_label(ProxWorkspace& /*ws*/) {
     std::array<char, 120> text{};
     Word length = 0;
     VLBGNN(first8, text, length);
+    // The row type and kind words are matched as keywords are: in any case.
+    std::array<char, 8> kind{};
+    std::copy_n(text.begin(), kind.size(), kind.begin());
+    CHUPRC(first8);
+    CHUPRC(kind);
     if (QCMPNC(std::string_view(first8.data(), 8), "PROX    ")) {
-      similarities = QCMPNC(std::string_view(text.data(), 8), "SIMILARI");
+      similarities = QCMPNC(std::string_view(kind.data(), 8), "SIMILARI");
       if (isTrue(o.absoluteValues)) o.absoluteValues = logical(text[14] == 'A');
       if (length > 19) {
         o.measureDocText = FixedText<120>(

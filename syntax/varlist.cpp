@@ -30,6 +30,7 @@ void parseIdSubcommand(ProxWorkspace& ws) {
     o.idVariable = 0;
     host::report("The ID subcommand cannot be applied if VIEW=VAR.", 1, 2);
   }
+  o.haveCaseLabels = logical(o.idVariable > 0);
 }
 
 // Makes the matrix file's dictionary current for the run and its leading
@@ -60,7 +61,9 @@ void readProximityLabel() {
   std::array<char, 120> text{};
   Word length = 0;
   VLBGNN(first8, text, length);
-  const Keyword kind(std::string_view(text.data(), 8));
+  // The kind word is matched as keywords are: in any case.
+  Keyword kind(std::string_view(text.data(), 8));
+  CHUPRC(kind.chars);
   const Word row = IABNDX(kind, keywords::kRowTypes);
   if (row == 1) o.direction = 1;
   if (row == 2) o.direction = -1;
@@ -184,7 +187,6 @@ void proparse_varlist(ProxWorkspace& ws) {
       return;
     }
     if (o.idPos != 0) parseIdSubcommand(ws);
-    o.haveCaseLabels = logical(o.idVariable > 0);
   } else {
     if (!adaptToMatrixFile(ws, capacity)) return;
     if (isTrue(o.emptyVarList)) return takeAllItemVariables(ws);

@@ -21,6 +21,7 @@ using matrix_test::run;
 using matrix_test::Shown;
 using matrix_test::writeFile;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 // ---- the measure text of the label -------------------------------------------
 
@@ -338,6 +339,46 @@ TEST_F(MatrixInput, CaseLabelsOfManyWordsAndCaseNumbersComeBackWhole) {
             "\"ROWTYPE_\",\"ID\",\"CASENO_\",\"VARNAME_\",\"VAR1\",\"VAR2\"\n"
             "\"PROX\",\"a label of twenty-one\",17,\"VAR1\",0,2.5\n"
             "\"PROX\",\"another one\",23,\"VAR2\",2.5,0\n");
+}
+
+TEST_F(MatrixInput, AnIdSubcommandNamesTheCaseLabelsOfTheFile) {
+  const std::string matrix = file("labelled.csv",
+                                  "ROWTYPE_,lab,VARNAME_,VAR1,VAR2,VAR3\n"
+                                  "PROX,aa,VAR1,0,1,2\n"
+                                  "PROX,bb,VAR2,1,0,3\n"
+                                  "PROX,cc,VAR3,2,3,0\n");
+  const Shown shown = run("PROXIMITIES /MATRIX=IN(\"" + matrix + "\") OUT(\"" + path("copy.csv") +
+                          "\") /ID=lab.\n");
+  ASSERT_EQ(shown.tables.size(), 1u);
+  EXPECT_THAT(shown.tables[0].rows, ElementsAre("1:aa", "2:bb", "3:cc"));
+  EXPECT_EQ(matrix_test::readFile(path("copy.csv")),
+            "\"ROWTYPE_\",\"ID\",\"VARNAME_\",\"VAR1\",\"VAR2\",\"VAR3\"\n"
+            "\"PROX\",\"aa\",\"VAR1\",0,1,2\n"
+            "\"PROX\",\"bb\",\"VAR2\",1,0,3\n"
+            "\"PROX\",\"cc\",\"VAR3\",2,3,0\n");
+}
+
+// The words of the proximity label are keywords: their case does not matter.
+TEST_F(MatrixInput, TheProximityLabelIsReadInAnyCase) {
+  const std::string rows =
+      "ROWTYPE_,VARNAME_,A,B\n"
+      "PROX,A,1,0.25\n"
+      "PROX,B,0.25,1\n";
+  for (const std::string title :
+       {"PROX     SIMILARITY    A    COR ABS", "prox     similarity    a    cor abs",
+        "Prox     Similarity         Cor"}) {
+    SCOPED_TRACE(title);
+    const std::string matrix = file("label.csv", rows);
+    writeFile(path("label.schema.json"),
+              R"({"fields": [{"name": "ROWTYPE_", "type": "string", "width": 8, "title": ")" +
+                  title +
+                  R"("}, {"name": "VARNAME_", "type": "string", "width": 8},
+                  {"name": "A", "type": "number"}, {"name": "B", "type": "number"}]})");
+    const Shown shown = read(matrix, " /VIEW=VARIABLE");
+    ASSERT_EQ(shown.tables.size(), 1u) << ::testing::PrintToString(shown.messages);
+    EXPECT_THAT(shown.tables[0].footnote, HasSubstr(" similarity matrix"));
+    EXPECT_THAT(shown.tables[0].measure, HasSubstr("Correlation between Vectors of Values"));
+  }
 }
 
 TEST_F(MatrixInput, TooFewItemsInAGroup) {
