@@ -165,6 +165,9 @@ void proparse_matrix(MatrixPositions& positions) {
       if (!parseFileSpec(positions.in)) return;
       o.matrixIn = kTrue;
     } else if (keyword == 3) {
+      if (isTrue(o.matrixOut)) {
+        host::reportWithToken("Redundant/conflicting keywords on the MATRIX ^1", 3, 2);
+      }
       positions.out = 0;
       if (!parseFileSpec(positions.out)) return;
       o.matrixOut = kTrue;
