@@ -32,6 +32,7 @@ struct MatrixFiles {
   std::unique_ptr<MatrixReader> input;
   bool inputOpen = false;
   bool outputGiven = false;
+  bool outputStarted = false;  // a procedure began the file's dictionary
   std::optional<std::filesystem::path> outputFile;  // none: the working data
   std::unique_ptr<MatrixWriter> output;
   std::vector<std::int64_t> outputGroupVariables;  // where rows take their split values
@@ -200,6 +201,7 @@ void MTDFRO(ProxWorkspace& /*ws*/, Logical& failed) {
     f.outputFile = path;
   }
   f.outputGiven = true;
+  f.outputStarted = false;
   failed = kFalse;
 }
 
@@ -317,6 +319,7 @@ void MTDMPD(Word /*itemCount*/, ProxWorkspace& /*ws*/, Word caseLabelWidth, Word
   standard.caseNumbers = isTrue(copyCaseNumbers);
   standard.varnameWidth = static_cast<int>(std::clamp<Word>(varnameWidth, 1, 64));
   f.output = std::make_unique<MatrixWriter>(f.outputFile);
+  f.outputStarted = true;
   try {
     f.output->startDictionary(standard);
   } catch (const DataError& e) {
@@ -422,10 +425,38 @@ void MTDNDI(ProxWorkspace& /*ws*/) {
                    ".");
 }
 
+namespace {
+
+// The command asked for a matrix file and its note names it as saved, but no
+// group gave a matrix (each had too few valid items). An older file of that
+// name must not pass for this command's result, so the file is replaced by a
+// matrix of no rows; the error makes the run fail for scripts that go on to
+// read it.
+void saveEmptyMatrix(Session& s, MatrixFiles& f) {
+  const std::string reason = "No matrix was saved: no group had enough valid items for one.";
+  if (!f.outputFile) {
+    s.message(3, reason + " The working data were not replaced.");
+    return;
+  }
+  try {
+    engine::MatrixWriter empty(f.outputFile);
+    empty.startDictionary({});
+    empty.begin();
+    empty.commit();
+    s.message(3, reason + " " + f.outputFile->string() +
+                     " holds the matrix file's ROWTYPE_ and VARNAME_ variables and no rows.");
+  } catch (const DataError& e) {
+    s.message(3, e.what());
+  }
+}
+
+}  // namespace
+
 void MTDCLS(ProxWorkspace& /*ws*/) {
   const engine::TimedScope timed(engine::TimedPhase::Writing);
   Session& s = Session::current();
   MatrixFiles& f = files();
+  if (f.outputGiven && !f.outputStarted && !isTrue(s.global.errorFlag)) saveEmptyMatrix(s, f);
   if (f.output && !isTrue(s.global.errorFlag)) {
     try {
       f.output->commit();
@@ -435,5 +466,6 @@ void MTDCLS(ProxWorkspace& /*ws*/) {
   }
   f.output.reset();  // a file not renamed into place is removed
   f.outputGiven = false;
+  f.outputStarted = false;
   s.matrixOutputDictionary = nullptr;
 }

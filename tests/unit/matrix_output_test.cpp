@@ -351,6 +351,33 @@ TEST_F(MatrixOutput, AnErrorLeavesTheOlderFileAsItWas) {
   EXPECT_THAT(filesInFolder(), ElementsAre("in.csv", "out.csv", "out.schema.json"));
 }
 
+// When every group is rejected, the file named as saved must not be an older
+// matrix: it becomes a matrix of no rows, and the run reports an error.
+TEST_F(MatrixOutput, NoGroupWithAMatrixSavesAnEmptyFileAndFails) {
+  writeFile(path("out.csv"), "older\n");
+  writeFile(path("out.schema.json"), "{}\n");
+  const std::string data = "INLINE.\nx,y,g\n1,,1\n,2,1\n3,,2\nEND INLINE.\n";
+  for (const std::string split : {"", "GROUP BY g.\n"}) {
+    for (const std::string view : {"", " /VIEW=VARIABLE"}) {
+      SCOPED_TRACE(split + view);
+      const Shown shown = run(data + split + "PROXIMITIES x y" + view + " /MATRIX=OUT(\"" +
+                              path("out.csv") + "\").\n");
+      EXPECT_TRUE(shown.hasMessage("warning: Too few valid cases or variables"));
+      EXPECT_TRUE(shown.hasMessage("error: No matrix was saved"));
+      EXPECT_EQ(readFile(path("out.csv")), "\"ROWTYPE_\",\"VARNAME_\"\n");
+      EXPECT_THAT(filesInFolder(), ElementsAre("out.csv", "out.schema.json"));
+    }
+  }
+  // One group with a matrix is enough: the other group is only warned about.
+  const Shown some =
+      run("INLINE.\nx,y,g\n1,,1\n1,2,2\n3,4,2\nEND INLINE.\nGROUP BY g.\nPROXIMITIES x y "
+          "/MATRIX=OUT(\"" +
+          path("out.csv") + "\").\n");
+  EXPECT_FALSE(some.anyError()) << ::testing::PrintToString(some.messages);
+  // The header and the two rows of the second group; the first has none.
+  EXPECT_EQ(lines(readFile(path("out.csv"))).size(), 3u);
+}
+
 // Starts a matrix file through the services, writes a row, then the user
 // interrupts.
 void interruptedWrite(ProxWorkspace& ws) {
