@@ -64,8 +64,9 @@ void checkCase(const json& c, const json& datasets) {
   ASSERT_FALSE(shown.anyError()) << name << ": " << ::testing::PrintToString(shown.messages);
   ASSERT_EQ(shown.tables.size(), 1u) << name;
   const matrix_test::ShownTable& table = shown.tables[0];
-  EXPECT_EQ(table.measure, c["label"].get<std::string>()) << name << ": the measure label";
-  EXPECT_EQ(table.footnote, c["footnote"].get<std::string>()) << name << ": the footnote";
+  const std::string label = c["label"], footnote = c["footnote"];
+  EXPECT_EQ(table.measure, label) << name;
+  EXPECT_EQ(table.footnote, footnote) << name;
   const auto items = c["items"].get<std::vector<std::string>>();
   ASSERT_EQ(table.rows, items) << name << ": the rows";
   ASSERT_EQ(table.columns, items) << name << ": the columns";

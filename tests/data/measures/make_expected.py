@@ -183,7 +183,7 @@ CATALOGUE = {
 
 
 class Measure:
-    """One MEASURE specification: its keyword text as typed, its code and
+    """One MEASURE subcommand: its keyword text as typed, its code and
     parameters, and the transformation keywords that follow it."""
 
     def __init__(self, text, code, p=None, r=None, present=1, absent=0,
@@ -202,7 +202,7 @@ class Measure:
     def power(self):
         return {1: (2, 2), 3: (self.p, self.r), 4: (2, 1), 5: (1, 1)}.get(self.code)
 
-    def spec(self):
+    def typed(self):
         words = [self.text]
         words += ["ABSOLUTE"] * self.absolute + ["REVERSE"] * self.reverse
         words += ["RESCALE"] * self.rescale
@@ -626,8 +626,8 @@ def make_case(dataset_name, measure, view, method=None, by_case=False):
         assert exact_math(measure, items) == m, "not exact: " + measure.text
     m, footnote = transform(m, measure)
     command = "PROXIMITIES %s TO %s /VIEW=%s /MEASURE=%s" % (
-        names[0], names[-1], "CASE" if view == "CASE" else "VARIABLE", measure.spec())
-    name = "%s VIEW=%s" % (measure.spec(), view)
+        names[0], names[-1], "CASE" if view == "CASE" else "VARIABLE", measure.typed())
+    name = "%s VIEW=%s" % (measure.typed(), view)
     if method:
         command += " /STANDARDIZE=%s %s" % ("CASE" if by_case else "VARIABLE", method)
         name += " STANDARDIZE=%s %s" % ("CASE" if by_case else "VARIABLE", method)
@@ -706,6 +706,8 @@ def all_cases():
                 # Distances see scale, cosines location and sign.
                 for measure in (Measure("SEUCLID", 4), Measure("COSINE", 2)):
                     cases.append(make_case("interval", measure, view, method, by_case))
+    for view in views:  # binary measures are never standardized
+        cases.append(make_case("binary", Measure("JACCARD", 12), view, "RANGE"))
     for method, by_case in (("Z", False), ("Z", True), ("MEAN", False)):
         cases.append(make_case("single", Measure("EUCLID", 1), "VARIABLE", method, by_case))
     for method in ("MAX", "RESCALE", "Z"):  # Z is not used with counts
