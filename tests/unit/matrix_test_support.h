@@ -30,6 +30,8 @@ struct ShownTable {
   std::vector<std::string> columns;
   std::vector<std::string> rows;
   std::vector<std::optional<double>> values;  // row by row; nullopt: missing
+  std::vector<std::string> formats;           // each cell's number format, row by row
+  std::vector<std::string> texts;             // each cell as shown ("." when missing)
 };
 
 // What one run of commands showed.
@@ -69,13 +71,17 @@ inline ShownTable tableOf(const nlohmann::json& t) {
   shown.measure = categoryTexts(dims[1]).at(0);
   shown.rows = categoryTexts(dims[2]);
   if (!t["footnotes"].empty()) shown.footnote = t["footnotes"][0]["text"].get<std::string>();
-  shown.values.assign(shown.columns.size() * shown.rows.size(), std::nullopt);
+  const std::size_t cells = shown.columns.size() * shown.rows.size();
+  shown.values.assign(cells, std::nullopt);
+  shown.formats.assign(cells, "");
+  shown.texts.assign(cells, "");
   for (const auto& cell : t["cells"]) {
     const std::size_t column = cell["position"][0].get<std::size_t>();
     const std::size_t row = cell["position"][2].get<std::size_t>();
-    if (!cell["value"].is_null()) {
-      shown.values.at(row * shown.columns.size() + column) = cell["value"].get<double>();
-    }
+    const std::size_t at = row * shown.columns.size() + column;
+    if (!cell["value"].is_null()) shown.values.at(at) = cell["value"].get<double>();
+    shown.formats.at(at) = cell.value("format", "");
+    shown.texts.at(at) = cell.value("text", "");
   }
   return shown;
 }
