@@ -4,7 +4,7 @@
 // next check of the host's error flag).
 #include <string>
 
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/data/csv_table.h"
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {

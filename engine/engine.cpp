@@ -4,14 +4,14 @@
 #include <iostream>
 #include <new>
 
-#include "engine/commands.h"
+#include "engine/core/commands.h"
 #include "engine/data/data_commands.h"
 #include "engine/matrix_files.h"
 #include "engine/output/builder.h"
-#include "engine/progress.h"
-#include "engine/scanner.h"
-#include "engine/session.h"
-#include "engine/timing.h"
+#include "engine/core/progress.h"
+#include "engine/core/scanner.h"
+#include "engine/core/session.h"
+#include "engine/core/timing.h"
 #include "host/tavixwlib.h"
 
 namespace engine {

@@ -21,12 +21,12 @@ struct EngineOptions {
   std::int64_t workspaceBytes = std::int64_t{4} << 30;
   OutputFormat format = OutputFormat::Text;
   std::ostream* out = nullptr;  // where the output goes; required
-  // A terminal on which long commands show their progress (engine/progress.h),
+  // A terminal on which long commands show their progress (engine/core/progress.h),
   // this many columns wide; null: none.
   std::ostream* progress = nullptr;
   std::size_t progressWidth = 80;
   // Where to report, after each procedure, the time of its phases; null: no
-  // timing (engine/timing.h).
+  // timing (engine/core/timing.h).
   std::ostream* timing = nullptr;
 };
 

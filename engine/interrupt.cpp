@@ -9,8 +9,8 @@
 #include "engine/engine.h"
 #include "engine/output/builder.h"
 #include "engine/output/document_builder.h"
-#include "engine/progress.h"
-#include "engine/session.h"
+#include "engine/core/progress.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // are CSV files with their sidecar (docs/matrix-files.md); * is the working
 // data.
 #include "engine/matrix_files.h"
-#include "engine/timing.h"
+#include "engine/core/timing.h"
 
 #include <algorithm>
 #include <memory>
@@ -17,7 +17,7 @@
 #include "engine/matrix_writer.h"
 #include "engine/output/builder.h"
 #include "engine/output/catalogue.h"
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {

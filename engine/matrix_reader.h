@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/dataset.h"
+#include "engine/core/dataset.h"
 #include "host/tavixwcom.h"
 
 namespace engine {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/data/csv_writer.h"
-#include "engine/dataset.h"
+#include "engine/core/dataset.h"
 #include "host/tavixwcom.h"
 
 namespace engine {

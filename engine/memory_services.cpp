@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // set back and forth.
 #include <algorithm>
 
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "engine/data/number_text.h"
-#include "engine/session.h"
-#include "engine/timing.h"
+#include "engine/core/session.h"
+#include "engine/core/timing.h"
 #include "host/tavixwlib.h"
 
 namespace engine {

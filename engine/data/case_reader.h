@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/dataset.h"
+#include "engine/core/dataset.h"
 
 namespace engine {
 

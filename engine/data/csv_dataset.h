@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/data/csv_table.h"
-#include "engine/dataset.h"
+#include "engine/core/dataset.h"
 
 namespace engine::data {
 

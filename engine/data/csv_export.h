@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "engine/dataset.h"
+#include "engine/core/dataset.h"
 
 namespace engine::data {
 

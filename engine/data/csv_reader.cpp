@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/dataset.h"
+#include "engine/core/dataset.h"
 
 namespace engine::data {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/data/csv_reader.h"
-#include "engine/dataset.h"
-#include "engine/dictionary.h"
+#include "engine/core/dataset.h"
+#include "engine/core/dictionary.h"
 
 namespace engine::data {
 

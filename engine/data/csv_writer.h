@@ -9,8 +9,8 @@
 #include <fstream>
 #include <ostream>
 
-#include "engine/dataset.h"
-#include "engine/dictionary.h"
+#include "engine/core/dataset.h"
+#include "engine/core/dictionary.h"
 
 namespace engine::data {
 

@@ -5,13 +5,13 @@
 #include <memory>
 #include <string>
 
-#include "engine/commands.h"
+#include "engine/core/commands.h"
 #include "engine/data/csv_dataset.h"
 #include "engine/data/csv_export.h"
 #include "engine/data/number_text.h"
 #include "engine/data/schema.h"
 #include "engine/data/variable_list.h"
-#include "engine/session.h"
+#include "engine/core/session.h"
 
 namespace engine {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/data/csv_table.h"
-#include "engine/dictionary.h"
+#include "engine/core/dictionary.h"
 
 namespace engine::data {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/commands.h"
-#include "engine/dictionary.h"
+#include "engine/core/commands.h"
+#include "engine/core/dictionary.h"
 
 namespace engine::data {
 

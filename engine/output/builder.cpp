@@ -2,7 +2,7 @@
 
 #include "engine/data/case_reader.h"
 #include "engine/output/document_builder.h"
-#include "engine/session.h"
+#include "engine/core/session.h"
 
 namespace engine {
 

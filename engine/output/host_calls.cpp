@@ -2,12 +2,12 @@
 // each passes its arguments on to the running engine's output builder.
 #include <algorithm>
 #include <iostream>
-#include "engine/timing.h"
+#include "engine/core/timing.h"
 
 #include "engine/output/builder.h"
 #include "engine/output/catalogue.h"
 #include "engine/output/document_builder.h"
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {

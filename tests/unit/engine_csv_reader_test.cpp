@@ -15,7 +15,7 @@
 
 #include "engine/data/csv_reader.h"
 #include "engine/data/number_text.h"
-#include "engine/dataset.h"
+#include "engine/core/dataset.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "engine/data/case_reader.h"
 #include "engine/data/number_text.h"
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 #include "tests/unit/test_host.h"
 

@@ -8,9 +8,9 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/dataset.h"
-#include "engine/scanner.h"
-#include "engine/session.h"
+#include "engine/core/dataset.h"
+#include "engine/core/scanner.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 #include "tests/unit/fresh_session.h"
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/session.h"
-#include "engine/workspace_memory.h"
+#include "engine/core/session.h"
+#include "engine/core/workspace_memory.h"
 #include "host/tavixwlib.h"
 #include "tests/unit/fresh_session.h"
 

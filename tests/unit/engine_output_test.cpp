@@ -21,7 +21,7 @@
 #include "engine/output/builder.h"
 #include "engine/output/content.h"
 #include "engine/output/document_builder.h"
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {

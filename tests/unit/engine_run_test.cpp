@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/commands.h"
+#include "engine/core/commands.h"
 #include "engine/engine.h"
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 #include "tests/unit/fresh_session.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/scanner.h"
-#include "engine/session.h"
+#include "engine/core/scanner.h"
+#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 #include "tests/unit/fresh_session.h"
 

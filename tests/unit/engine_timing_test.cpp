@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "engine/timing.h"
+#include "engine/core/timing.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine/engine.h"
-#include "engine/session.h"
+#include "engine/core/session.h"
 
 class FreshSession : public ::testing::Test {
  protected:

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "host/host.h"
 #include "output/matrix_output.h"
 #include "proc/options.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/progress.h"
+#include "engine/core/progress.h"
 
 namespace {
 

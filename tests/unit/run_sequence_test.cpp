@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/session.h"
+#include "engine/core/session.h"
 #include "tests/unit/test_host.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/timing.h"
+#include "engine/core/timing.h"
 
 #include <fmt/format.h>
 

@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dataset.h"
-#include "engine/scanner.h"
-#include "engine/workspace_memory.h"
+#include "engine/core/dataset.h"
+#include "engine/core/scanner.h"
+#include "engine/core/workspace_memory.h"
 #include "host/tavixwcom.h"
 #include "host/tavixwdat.h"
 

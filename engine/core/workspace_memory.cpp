@@ -1,4 +1,4 @@
-#include "engine/workspace_memory.h"
+#include "engine/core/workspace_memory.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "engine/commands.h"
+#include "engine/core/commands.h"
 
 #include <algorithm>
 #include <cctype>

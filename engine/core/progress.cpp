@@ -1,4 +1,4 @@
-#include "engine/progress.h"
+#include "engine/core/progress.h"
 
 #include <algorithm>
 #include <cmath>

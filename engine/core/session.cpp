@@ -1,4 +1,4 @@
-#include "engine/session.h"
+#include "engine/core/session.h"
 
 #include <algorithm>
 #include <cfloat>

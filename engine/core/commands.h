@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/scanner.h"
+#include "engine/core/scanner.h"
 
 namespace engine {
 

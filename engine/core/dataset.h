@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/dictionary.h"
+#include "engine/core/dictionary.h"
 
 namespace engine {
 

@@ -1,4 +1,4 @@
-#include "engine/dictionary.h"
+#include "engine/core/dictionary.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 // The command scanner. One pass over the source both finds the commands and
 // cuts them into tokens, because where a command ends depends on the tokens:
 // a period inside a string or a number does not end one.
-#include "engine/scanner.h"
+#include "engine/core/scanner.h"
 
 #include <cctype>
 #include <charconv>
