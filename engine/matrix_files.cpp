@@ -13,8 +13,8 @@
 
 #include "engine/data/case_reader.h"
 #include "engine/data/number_text.h"
-#include "engine/matrix_reader.h"
-#include "engine/matrix_writer.h"
+#include "engine/data/matrix_reader.h"
+#include "engine/data/matrix_writer.h"
 #include "engine/output/builder.h"
 #include "engine/output/catalogue.h"
 #include "engine/core/session.h"

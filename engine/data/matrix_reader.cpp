@@ -1,4 +1,4 @@
-#include "engine/matrix_reader.h"
+#include "engine/data/matrix_reader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "engine/matrix_writer.h"
+#include "engine/data/matrix_writer.h"
 
 #include <cmath>
 #include <cstring>
