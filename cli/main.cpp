@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/interrupt.h"
 #include "cli/output_file.h"
 #include "cli/size_option.h"
 #include "engine/engine.h"
@@ -140,7 +141,7 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
   }
   engine::Engine eng(options);
   eng.registerProcedure("PROXIMITIES", 4, prox);
-  engine::installInterruptHandler();
+  cli::installInterruptHandler();
 
   bool completed = true;
   if (!s.data.empty()) completed = eng.run(loadCommand(s.data), "--data");

@@ -6,7 +6,7 @@
 
 #include "engine/core/commands.h"
 #include "engine/data/data_commands.h"
-#include "engine/matrix_files.h"
+#include "engine/services/matrix_files.h"
 #include "engine/output/builder.h"
 #include "engine/core/progress.h"
 #include "engine/core/scanner.h"
@@ -201,6 +201,8 @@ void Engine::showError(const std::string& text) {
   Session::current().message(3, text);
   errorShown_ = true;
 }
+
+volatile std::sig_atomic_t& interruptRequest() { return Session::current().interruptRequested; }
 
 bool Engine::takeInterrupt() {
   Session& s = Session::current();

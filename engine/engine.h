@@ -3,6 +3,7 @@
 // a library, and sends everything shown to one output.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -78,8 +79,8 @@ class Engine {
   bool finished_ = false;
 };
 
-// Makes Ctrl-C ask the running command to stop at its next interrupt check
-// (ATNJMP). A second Ctrl-C before the first was acted on ends the program.
-void installInterruptHandler();
+// The request to stop: set to 1 (a signal handler may do so), it makes the
+// running command stop at its next interrupt check (ATNJMP) and the run end.
+volatile std::sig_atomic_t& interruptRequest();
 
 }  // namespace engine

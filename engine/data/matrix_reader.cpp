@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/data/case_reader.h"
+#include "engine/services/case_reader.h"
 #include "engine/data/csv_dataset.h"
 
 namespace engine {

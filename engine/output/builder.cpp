@@ -1,6 +1,6 @@
 #include "engine/output/builder.h"
 
-#include "engine/data/case_reader.h"
+#include "engine/services/case_reader.h"
 #include "engine/output/document_builder.h"
 #include "engine/core/session.h"
 

@@ -44,7 +44,7 @@ class OutputBuilder {
 
   // Where BP_SPLIT_LIST and BP_SPLIT_CHANGE take the current split group's
   // variable names and values. By default: currentGroupSplitValues()
-  // (engine/data/case_reader.h) with names from the working dictionary.
+  // (engine/services/case_reader.h) with names from the working dictionary.
   using SplitValues = std::vector<std::pair<std::string, std::string>>;
   void setSplitSource(std::function<SplitValues()> source);
   void resetSplitSource();  // back to the default above

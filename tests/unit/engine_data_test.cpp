@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "engine/data/case_reader.h"
+#include "engine/services/case_reader.h"
 #include "engine/data/number_text.h"
 #include "engine/core/session.h"
 #include "host/tavixwlib.h"

@@ -1,4 +1,4 @@
-#include "engine/data/case_reader.h"
+#include "engine/services/case_reader.h"
 #include <optional>
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // the matrix output built entry by entry and row by row. The files themselves
 // are CSV files with their sidecar (docs/matrix-files.md); * is the working
 // data.
-#include "engine/matrix_files.h"
+#include "engine/services/matrix_files.h"
 #include "engine/core/timing.h"
 
 #include <algorithm>
@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/data/case_reader.h"
+#include "engine/services/case_reader.h"
 #include "engine/data/number_text.h"
 #include "engine/data/matrix_reader.h"
 #include "engine/data/matrix_writer.h"

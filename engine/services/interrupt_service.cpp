@@ -1,12 +1,8 @@
-// User interrupts: Ctrl-C asks the running command to stop; the procedure
-// notices at its next ATNJMP, which abandons the command. ATNJMP also drives
-// the progress line of long commands.
-#include <signal.h>
-
-#include <csignal>
-
+// The interrupt check (ATNJMP): the procedure calls it once per case,
+// feature or printed row. A request to stop (the program's Ctrl-C handler,
+// or any caller of engine::requestInterrupt) abandons the command here.
+// The check also drives the progress line of long commands.
 #include "engine/data/csv_dataset.h"
-#include "engine/engine.h"
 #include "engine/output/builder.h"
 #include "engine/output/document_builder.h"
 #include "engine/core/progress.h"
@@ -14,19 +10,6 @@
 #include "host/tavixwlib.h"
 
 namespace {
-
-volatile std::sig_atomic_t* interruptFlag = nullptr;
-
-extern "C" void onInterrupt(int signal) {
-  if (*interruptFlag != 0) {
-    // The first request has not been acted on: the program may be stuck
-    // where nothing checks. Let this Ctrl-C end it the ordinary way.
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-    return;
-  }
-  *interruptFlag = 1;
-}
 
 // What the engine sees of the command's progress at this check.
 engine::ProgressObservation observe(engine::Session& s) {
@@ -55,16 +38,3 @@ void ATNJMP(ProxWorkspace& /*ws*/) {
   s.interruptRequested = 0;
   throw engine::Interrupted{};
 }
-
-namespace engine {
-
-void installInterruptHandler() {
-  interruptFlag = &Session::current().interruptRequested;
-  struct sigaction action {};
-  action.sa_handler = onInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-}
-
-}  // namespace engine
