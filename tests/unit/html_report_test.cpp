@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/output/cluster.h"
-#include "engine/output/colour_scale.h"
-#include "engine/output/html_report.h"
+#include "engine/report/cluster.h"
+#include "engine/report/colour_scale.h"
+#include "engine/report/html_report.h"
 #include "engine/output/renderer.h"
 #include "tests/unit/matrix_layout.h"
 

@@ -1,4 +1,4 @@
-#include "engine/output/cluster.h"
+#include "engine/report/cluster.h"
 
 #include <algorithm>
 #include <cmath>

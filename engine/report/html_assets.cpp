@@ -2,7 +2,7 @@
 // page that reads completely without it: it draws the canvas heatmaps of
 // large matrices, shows their hover texts, and switches heatmaps between the
 // items' own order and the clustered one.
-#include "engine/output/html_report.h"
+#include "engine/report/html_report.h"
 
 namespace engine::output {
 

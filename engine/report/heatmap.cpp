@@ -10,8 +10,8 @@
 #include <unordered_map>
 
 #include "engine/output/body_rows.h"
-#include "engine/output/cluster.h"
-#include "engine/output/html_report.h"
+#include "engine/report/cluster.h"
+#include "engine/report/html_report.h"
 
 namespace engine::output {
 

@@ -1,4 +1,4 @@
-#include "engine/output/colour_scale.h"
+#include "engine/report/colour_scale.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,14 +2,14 @@
 // nothing fetched), written item by item as the run goes on. Tables are real
 // tables with captions and header cells, showing the same texts, footnotes and
 // split-group headings as the text rendering; each proximity matrix gets a
-// heatmap beside it (engine/output/heatmap.cpp).
+// heatmap beside it (engine/report/heatmap.cpp).
 #include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/output/body_rows.h"
-#include "engine/output/html_report.h"
+#include "engine/report/html_report.h"
 #include "engine/output/renderer.h"
 #include "engine/output/table_layout.h"
 

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/output/colour_scale.h"
+#include "engine/report/colour_scale.h"
 #include "engine/output/document.h"
 #include "engine/output/table_layout.h"
 
