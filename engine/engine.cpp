@@ -5,13 +5,16 @@
 #include <new>
 
 #include "engine/core/commands.h"
-#include "engine/data/data_commands.h"
-#include "engine/services/matrix_files.h"
-#include "engine/output/builder.h"
 #include "engine/core/progress.h"
 #include "engine/core/scanner.h"
 #include "engine/core/session.h"
 #include "engine/core/timing.h"
+#include "engine/data/data_commands.h"
+#include "engine/output/builder.h"
+#include "engine/output/renderer.h"
+#include "engine/report/html_renderer.h"
+#include "engine/services/case_reader.h"
+#include "engine/services/matrix_files.h"
 #include "host/tavixwlib.h"
 
 namespace engine {
@@ -94,7 +97,7 @@ struct Engine::SavedSession {
 Engine::Engine(const EngineOptions& options) {
   Session& s = Session::current();
   previous_ = std::make_unique<SavedSession>(
-      SavedSession{s.dataset, s.split, s.weightVariable, s.output, s.workspace.limitBytes()});
+      SavedSession{s.dataset, s.split, s.weightVariable, s.output(), s.workspace.limitBytes()});
   s.reset();
   s.workspace.setLimit(options.workspaceBytes);
   registerDataCommands();
@@ -110,8 +113,8 @@ Engine::Engine(const EngineOptions& options) {
   setActiveProgressMeter(progress_.get());
   previousTiming_ = commandTiming().report();
   commandTiming().setReport(options.timing);
-  output_ = OutputBuilder::create(options.format, progressOutput_ ? *progressOutput_ : out);
-  s.output = output_.get();
+  output_ = makeOutputBuilder(options.format, progressOutput_ ? *progressOutput_ : out);
+  s.setOutput(output_.get());
 }
 
 Engine::~Engine() {
@@ -127,7 +130,7 @@ Engine::~Engine() {
   s.dataset = previous_->dataset;
   s.split = previous_->split;
   s.weightVariable = previous_->weightVariable;
-  s.output = previous_->output;
+  s.setOutput(previous_->output);
   if (s.workspace.limitBytes() != previous_->workspaceBytes) {
     s.workspace.setLimit(previous_->workspaceBytes);
   }
@@ -200,6 +203,22 @@ void Engine::dispatch(const Command& command) {
 void Engine::showError(const std::string& text) {
   Session::current().message(3, text);
   errorShown_ = true;
+}
+
+std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out) {
+  std::unique_ptr<output::Renderer> renderer;
+  switch (format) {
+    case OutputFormat::Json:
+      renderer = output::makeJsonRenderer(out);
+      break;
+    case OutputFormat::Html:
+      renderer = output::makeHtmlRenderer(out);
+      break;
+    case OutputFormat::Text:
+      renderer = output::makeTextRenderer(out);
+      break;
+  }
+  return OutputBuilder::create(std::move(renderer), workingDataSplitTitles);
 }
 
 volatile std::sig_atomic_t& interruptRequest() { return Session::current().interruptRequested; }

@@ -11,11 +11,11 @@
 #include <string>
 #include <string_view>
 
+#include "engine/output/output_format.h"
 #include "host/workspace.h"
 
 namespace engine {
 
-enum class OutputFormat { Text, Json, Html };
 using ProcedureEntry = void (*)(ProxWorkspace&);
 
 struct EngineOptions {
@@ -78,6 +78,10 @@ class Engine {
   bool interrupted_ = false;
   bool finished_ = false;
 };
+
+// A builder rendering in `format` to `out`, titling split groups from the
+// working data: what an Engine shows its output with.
+std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out);
 
 // The request to stop: set to 1 (a signal handler may do so), it makes the
 // running command stop at its next interrupt check (ATNJMP) and the run end.

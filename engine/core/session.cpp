@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "engine/output/builder.h"
 #include "host/tavixwcom.h"
 #include "host/tavixwdat.h"
 
@@ -64,7 +63,7 @@ void Session::reset() {
   statusName.clear();
   workspace.releaseAll();
   workspace.resetPeak();
-  output = nullptr;
+  setOutput(nullptr);
   interruptRequested = 0;
 }
 
@@ -96,7 +95,7 @@ void Session::publishSettings() {
 }
 
 void Session::message(int severity, std::string_view text) {
-  if (output != nullptr) output->message(severity, text);
+  if (messages_ != nullptr) messages_->message(severity, text);
   if (severity >= 3) global.errorFlag = kTrue;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "engine/core/dataset.h"
+#include "engine/core/message_sink.h"
 #include "engine/core/scanner.h"
 #include "engine/core/workspace_memory.h"
 #include "host/tavixwcom.h"
@@ -101,7 +103,20 @@ class Session {
   std::string statusName;  // what the procedure recorded with STATOP (may be empty)
 
   WorkspaceMemory workspace;
-  OutputBuilder* output = nullptr;
+
+  // The running engine's output (null: none), which also shows message()'s
+  // messages. Any builder given here is a MessageSink; taking it as a
+  // template spares this folder the builder's definition.
+  OutputBuilder* output() const { return output_; }
+  template <class Builder>
+  void setOutput(Builder* builder) {
+    output_ = builder;
+    messages_ = builder;
+  }
+  void setOutput(std::nullptr_t) {
+    output_ = nullptr;
+    messages_ = nullptr;
+  }
 
   // Copy split settings and weight into the shared areas before a procedure
   // runs, so that the procedure sees them in HostGlobal.
@@ -117,6 +132,8 @@ class Session {
  private:
   Session();
   Dictionary emptyDictionary_;  // what dictionary() gives without data
+  OutputBuilder* output_ = nullptr;
+  MessageSink* messages_ = nullptr;
 };
 
 // Thrown by ATNJMP when the user interrupted: the engine abandons the command.

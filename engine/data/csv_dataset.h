@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/data/csv_table.h"
 #include "engine/core/dataset.h"
+#include "engine/data/csv_table.h"
 
 namespace engine::data {
 

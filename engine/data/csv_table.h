@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/data/csv_reader.h"
 #include "engine/core/dataset.h"
 #include "engine/core/dictionary.h"
+#include "engine/data/csv_reader.h"
 
 namespace engine::data {
 

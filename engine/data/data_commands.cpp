@@ -6,12 +6,12 @@
 #include <string>
 
 #include "engine/core/commands.h"
+#include "engine/core/session.h"
 #include "engine/data/csv_dataset.h"
 #include "engine/data/csv_export.h"
 #include "engine/data/number_text.h"
 #include "engine/data/schema.h"
 #include "engine/data/variable_list.h"
-#include "engine/core/session.h"
 
 namespace engine {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/services/case_reader.h"
 #include "engine/data/csv_dataset.h"
+#include "engine/data/split_title.h"
 
 namespace engine {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/data/csv_writer.h"
 #include "engine/core/dataset.h"
+#include "engine/data/csv_writer.h"
 #include "host/tavixwcom.h"
 
 namespace engine {

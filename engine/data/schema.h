@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/data/csv_table.h"
 #include "engine/core/dictionary.h"
+#include "engine/data/csv_table.h"
 
 namespace engine::data {
 

@@ -1,14 +1,14 @@
 #include "engine/output/builder.h"
 
-#include "engine/services/case_reader.h"
-#include "engine/output/document_builder.h"
 #include "engine/core/session.h"
+#include "engine/output/document_builder.h"
+#include "engine/output/renderer.h"
 
 namespace engine {
 
 namespace {
 
-output::SplitSource toSource(std::function<OutputBuilder::SplitValues()> source) {
+output::SplitSource toSource(OutputBuilder::SplitSource source) {
   return [source = std::move(source)]() {
     std::vector<output::SplitValue> values;
     for (auto& [name, value] : source()) values.push_back({std::move(name), std::move(value)});
@@ -16,39 +16,20 @@ output::SplitSource toSource(std::function<OutputBuilder::SplitValues()> source)
   };
 }
 
-OutputBuilder::SplitValues workingDataSplitValues() {
-  OutputBuilder::SplitValues values;
-  const Dictionary& dictionary = Session::current().dictionary();
-  for (auto& [index, value] : currentGroupSplitValues()) {
-    const bool known = index >= 1 && static_cast<std::size_t>(index) <= dictionary.size();
-    values.emplace_back(known ? dictionary.at(index).name : "?", std::move(value));
-  }
-  return values;
-}
-
 }  // namespace
 
-std::unique_ptr<OutputBuilder> OutputBuilder::create(OutputFormat format, std::ostream& out) {
-  std::unique_ptr<output::Renderer> renderer;
-  switch (format) {
-    case OutputFormat::Json:
-      renderer = output::makeJsonRenderer(out);
-      break;
-    case OutputFormat::Html:
-      renderer = output::makeHtmlRenderer(out);
-      break;
-    case OutputFormat::Text:
-      renderer = output::makeTextRenderer(out);
-      break;
-  }
+std::unique_ptr<OutputBuilder> OutputBuilder::create(std::unique_ptr<output::Renderer> renderer,
+                                                     SplitSource workingDataSplits) {
   auto document = std::make_unique<output::DocumentBuilder>(std::move(renderer));
-  std::unique_ptr<OutputBuilder> builder(new OutputBuilder(std::move(document)));
-  builder->setSplitSource(workingDataSplitValues);
+  std::unique_ptr<OutputBuilder> builder(
+      new OutputBuilder(std::move(document), std::move(workingDataSplits)));
+  builder->resetSplitSource();
   return builder;
 }
 
-OutputBuilder::OutputBuilder(std::unique_ptr<output::DocumentBuilder> document)
-    : document_(std::move(document)) {}
+OutputBuilder::OutputBuilder(std::unique_ptr<output::DocumentBuilder> document,
+                             SplitSource workingDataSplits)
+    : document_(std::move(document)), workingDataSplits_(std::move(workingDataSplits)) {}
 
 OutputBuilder::~OutputBuilder() = default;
 
@@ -65,10 +46,16 @@ void OutputBuilder::endCommand() { document_->endCommand(); }
 
 void OutputBuilder::finish() { document_->finish(); }
 
-void OutputBuilder::setSplitSource(std::function<SplitValues()> source) {
+void OutputBuilder::setSplitSource(SplitSource source) {
   document_->setSplitSource(toSource(std::move(source)));
 }
 
-void OutputBuilder::resetSplitSource() { setSplitSource(workingDataSplitValues); }
+void OutputBuilder::resetSplitSource() {
+  if (workingDataSplits_) {
+    setSplitSource(workingDataSplits_);
+  } else {
+    setSplitSource([] { return SplitValues{}; });
+  }
+}
 
 }  // namespace engine

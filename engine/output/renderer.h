@@ -26,7 +26,6 @@ class Renderer {
 
 std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out);
 std::unique_ptr<Renderer> makeJsonRenderer(std::ostream& out);
-std::unique_ptr<Renderer> makeHtmlRenderer(std::ostream& out);
 
 // "Error", "Warning", "Note" (text) and "error", "warning", "note" (JSON).
 std::string severityWord(Severity severity, bool capitalized);

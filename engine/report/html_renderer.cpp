@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "engine/output/body_rows.h"
-#include "engine/report/html_report.h"
 #include "engine/output/renderer.h"
 #include "engine/output/table_layout.h"
+#include "engine/report/html_renderer.h"
+#include "engine/report/html_report.h"
 
 namespace engine::output {
 

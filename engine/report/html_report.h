@@ -11,9 +11,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/report/colour_scale.h"
 #include "engine/output/document.h"
 #include "engine/output/table_layout.h"
+#include "engine/report/colour_scale.h"
 
 namespace engine::output {
 

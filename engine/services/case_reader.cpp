@@ -5,9 +5,9 @@
 #include <cmath>
 #include <memory>
 
-#include "engine/data/number_text.h"
 #include "engine/core/session.h"
 #include "engine/core/timing.h"
+#include "engine/data/split_title.h"
 #include "host/tavixwlib.h"
 
 namespace engine {
@@ -146,17 +146,14 @@ std::vector<std::pair<std::int64_t, std::string>> currentGroupSplitValues() {
   return result;
 }
 
-std::string splitValueText(const Variable& variable, const Case& c, std::size_t k) {
-  if (variable.isString()) {
-    const std::string& text = c.strings[k];
-    return text.substr(0, text.find_last_not_of(' ') + 1);
+std::vector<std::pair<std::string, std::string>> workingDataSplitTitles() {
+  std::vector<std::pair<std::string, std::string>> titles;
+  const Dictionary& dictionary = Session::current().dictionary();
+  for (auto& [index, value] : currentGroupSplitValues()) {
+    const bool known = index >= 1 && static_cast<std::size_t>(index) <= dictionary.size();
+    titles.emplace_back(known ? dictionary.at(index).name : "?", std::move(value));
   }
-  const double value = c.values[k];
-  if (const auto label = variable.valueLabels.find(value); label != variable.valueLabels.end()) {
-    return label->second;
-  }
-  if (value == Session::current().constants.systemMissing) return "(missing)";
-  return data::formatNumber(value);
+  return titles;
 }
 
 const Case* lastDeliveredCase() { return haveCurrent ? &current : nullptr; }

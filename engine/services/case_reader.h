@@ -20,9 +20,9 @@ namespace engine {
 // when there are no split variables or no case has been read yet.
 std::vector<std::pair<std::int64_t, std::string>> currentGroupSplitValues();
 
-// How a split-file variable's value (the k-th value of the case) is shown in
-// a group's title, as described above.
-std::string splitValueText(const Variable& variable, const Case& c, std::size_t k);
+// The same with the variables' names from the working dictionary: what the
+// output builder titles a split group with.
+std::vector<std::pair<std::string, std::string>> workingDataSplitTitles();
 
 // The case OBSERV delivered last (it stays after its pass has ended), or null
 // when no case has been delivered since the last OBPINI.

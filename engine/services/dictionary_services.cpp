@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/data/csv_table.h"
 #include "engine/core/session.h"
+#include "engine/data/csv_table.h"
 #include "host/tavixwlib.h"
 
 namespace {

@@ -2,11 +2,11 @@
 // feature or printed row. A request to stop (the program's Ctrl-C handler,
 // or any caller of engine::requestInterrupt) abandons the command here.
 // The check also drives the progress line of long commands.
+#include "engine/core/progress.h"
+#include "engine/core/session.h"
 #include "engine/data/csv_dataset.h"
 #include "engine/output/builder.h"
 #include "engine/output/document_builder.h"
-#include "engine/core/progress.h"
-#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {
@@ -14,8 +14,8 @@ namespace {
 // What the engine sees of the command's progress at this check.
 engine::ProgressObservation observe(engine::Session& s) {
   engine::ProgressObservation seen;
-  if (s.output != nullptr) {
-    const std::int64_t columns = s.output->document().openTableColumns();
+  if (s.output() != nullptr) {
+    const std::int64_t columns = s.output()->document().openTableColumns();
     seen.tableOpen = columns >= 0;
     seen.tableColumns = columns;
   }

@@ -11,13 +11,13 @@
 #include <optional>
 #include <string>
 
-#include "engine/services/case_reader.h"
-#include "engine/data/number_text.h"
+#include "engine/core/session.h"
 #include "engine/data/matrix_reader.h"
 #include "engine/data/matrix_writer.h"
+#include "engine/data/number_text.h"
 #include "engine/output/builder.h"
 #include "engine/output/catalogue.h"
-#include "engine/core/session.h"
+#include "engine/services/case_reader.h"
 #include "host/tavixwlib.h"
 
 namespace {
@@ -32,7 +32,7 @@ struct MatrixFiles {
   std::unique_ptr<MatrixReader> input;
   bool inputOpen = false;
   bool outputGiven = false;
-  bool outputStarted = false;  // a procedure began the file's dictionary
+  bool outputStarted = false;                       // a procedure began the file's dictionary
   std::optional<std::filesystem::path> outputFile;  // none: the working data
   std::unique_ptr<MatrixWriter> output;
   std::vector<std::int64_t> outputGroupVariables;  // where rows take their split values
@@ -139,7 +139,7 @@ namespace engine {
 void abandonMatrixFiles() {
   Session& s = Session::current();
   MatrixFiles& f = files();
-  if (f.inputOpen && s.output != nullptr) s.output->resetSplitSource();
+  if (f.inputOpen && s.output() != nullptr) s.output()->resetSplitSource();
   f = MatrixFiles{};  // an output file not yet renamed into place is removed
   s.matrixDictionary = nullptr;
   s.matrixOutputDictionary = nullptr;
@@ -223,8 +223,8 @@ void MTDOPN(ProxWorkspace& /*ws*/, Logical& failed) {
     return;
   }
   f.inputOpen = true;
-  if (s.output != nullptr) {
-    s.output->setSplitSource([] {
+  if (s.output() != nullptr) {
+    s.output()->setSplitSource([] {
       const MatrixFiles& current = files();
       return current.input ? current.input->groupTitle() : engine::OutputBuilder::SplitValues{};
     });
@@ -399,7 +399,7 @@ void MTDWRT(ProxWorkspace& /*ws*/) {
 void MTDCLI(ProxWorkspace& /*ws*/) {
   Session& s = Session::current();
   MatrixFiles& f = files();
-  if (f.inputOpen && s.output != nullptr) s.output->resetSplitSource();
+  if (f.inputOpen && s.output() != nullptr) s.output()->resetSplitSource();
   f.input.reset();
   f.inputOpen = false;
   s.matrixDictionary = nullptr;

@@ -4,10 +4,12 @@
 #include <iostream>
 #include "engine/core/timing.h"
 
+#include "engine/core/session.h"
 #include "engine/output/builder.h"
 #include "engine/output/catalogue.h"
 #include "engine/output/document_builder.h"
-#include "engine/core/session.h"
+#include "engine/output/renderer.h"
+#include "engine/services/case_reader.h"
 #include "host/tavixwlib.h"
 
 namespace {
@@ -21,9 +23,9 @@ using engine::output::NumberFormat;
 // engine) the output goes to the standard error stream rather than nowhere.
 DocumentBuilder& builder() {
   Session& s = Session::current();
-  if (s.output != nullptr) return s.output->document();
-  static const std::unique_ptr<engine::OutputBuilder> fallback =
-      engine::OutputBuilder::create(engine::OutputFormat::Text, std::cerr);
+  if (s.output() != nullptr) return s.output()->document();
+  static const std::unique_ptr<engine::OutputBuilder> fallback = engine::OutputBuilder::create(
+      engine::output::makeTextRenderer(std::cerr), engine::workingDataSplitTitles);
   return fallback->document();
 }
 

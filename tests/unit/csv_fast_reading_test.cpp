@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/dataset.h"
 #include "engine/data/csv_dataset.h"
 #include "engine/data/csv_reader.h"
 #include "engine/data/number_text.h"
-#include "engine/core/dataset.h"
 
 namespace {
 

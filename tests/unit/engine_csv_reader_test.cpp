@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/dataset.h"
 #include "engine/data/csv_reader.h"
 #include "engine/data/number_text.h"
-#include "engine/core/dataset.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "engine/services/case_reader.h"
-#include "engine/data/number_text.h"
 #include "engine/core/session.h"
+#include "engine/data/number_text.h"
+#include "engine/services/case_reader.h"
 #include "host/tavixwlib.h"
 #include "tests/unit/test_host.h"
 

@@ -18,10 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/session.h"
+#include "engine/engine.h"
 #include "engine/output/builder.h"
 #include "engine/output/content.h"
 #include "engine/output/document_builder.h"
-#include "engine/core/session.h"
 #include "host/tavixwlib.h"
 
 namespace {
@@ -49,7 +50,7 @@ class OutputTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Session& s = Session::current();
-    savedOutput_ = s.output;
+    savedOutput_ = s.output();
     savedDataset_ = s.dataset;
     savedFlag_ = s.global.errorFlag;
     auto data = std::make_shared<DictionaryOnly>();
@@ -64,24 +65,24 @@ class OutputTest : public ::testing::Test {
   }
   void TearDown() override {
     Session& s = Session::current();
-    s.output = savedOutput_;
+    s.setOutput(savedOutput_);
     s.dataset = savedDataset_;
     s.global.errorFlag = savedFlag_;
   }
 
   // Starts a builder writing to `out`; finishBuilder() ends it.
   void startBuilder(OutputFormat format, std::ostream& out) {
-    builder_ = OutputBuilder::create(format, out);
+    builder_ = engine::makeOutputBuilder(format, out);
     builder_->setSplitSource([] {
       return OutputBuilder::SplitValues{{"sex", "Male"}, {"hair", "Black "}};
     });
-    Session::current().output = builder_.get();
+    Session::current().setOutput(builder_.get());
     builder_->beginCommand("PROXIMITIES x y\n   /MEASURE=FOO.", "file.prox:3");
   }
   void finishBuilder() {
     builder_->endCommand();
     builder_->finish();
-    Session::current().output = savedOutput_;
+    Session::current().setOutput(savedOutput_);
     builder_.reset();
   }
 
@@ -95,7 +96,7 @@ class OutputTest : public ::testing::Test {
 
   // The text a handle resolves to in the running builder.
   static std::string shown(Word handle) {
-    const auto c = Session::current().output->document().resolve(handle);
+    const auto c = Session::current().output()->document().resolve(handle);
     return c ? c->text : "<no handle>";
   }
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "engine/core/commands.h"
-#include "engine/engine.h"
 #include "engine/core/session.h"
+#include "engine/engine.h"
 #include "host/tavixwlib.h"
 #include "tests/unit/fresh_session.h"
 
@@ -196,7 +196,7 @@ TEST(EngineNesting, AnInnerEngineGivesTheSessionBack) {
   const auto data = std::make_shared<DictionaryOnly>();
   s.dataset = data;
   s.split.variables = {1};
-  engine::OutputBuilder* const outerOutput = s.output;
+  engine::OutputBuilder* const outerOutput = s.output();
   {
     std::ostringstream innerOut;
     options.out = &innerOut;
@@ -204,12 +204,12 @@ TEST(EngineNesting, AnInnerEngineGivesTheSessionBack) {
     engine::Engine inner(options);
     EXPECT_EQ(s.dataset, nullptr);
     EXPECT_TRUE(s.split.variables.empty());
-    EXPECT_NE(s.output, outerOutput);
+    EXPECT_NE(s.output(), outerOutput);
     EXPECT_EQ(s.workspace.limitBytes(), 2 << 20);
   }
   EXPECT_EQ(s.dataset, data);
   EXPECT_THAT(s.split.variables, ElementsAre(1));
-  EXPECT_EQ(s.output, outerOutput);
+  EXPECT_EQ(s.output(), outerOutput);
   EXPECT_EQ(s.workspace.limitBytes(), 1 << 20);
 }
 

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "engine/engine.h"
 #include "engine/core/session.h"
+#include "engine/engine.h"
 
 class FreshSession : public ::testing::Test {
  protected:

@@ -16,10 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/output/renderer.h"
 #include "engine/report/cluster.h"
 #include "engine/report/colour_scale.h"
+#include "engine/report/html_renderer.h"
 #include "engine/report/html_report.h"
-#include "engine/output/renderer.h"
 #include "tests/unit/matrix_layout.h"
 
 namespace {

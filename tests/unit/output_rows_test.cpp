@@ -16,6 +16,7 @@
 #include "engine/output/cell_spool.h"
 #include "engine/output/document.h"
 #include "engine/output/renderer.h"
+#include "engine/report/html_renderer.h"
 #include "tests/unit/matrix_layout.h"
 
 namespace {
