@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/ usr / bin / python3
 """Writes expected.json: the proximity matrices that PROXIMITIES must print
 for small data sets, worked out here from the definitions of the measures,
 the standardizations and the transformations, with nothing taken from the
@@ -6,7 +6,7 @@ C++ code or from what it printed.
 
 Run it from anywhere (needs NumPy: apt-get install python3-numpy):
     tests/data/measures/make_expected.py
-and commit expected.json with it. tests/unit/measure_values_test.cpp reads
+and commit expected.json with it. tests/unit/measures/measure_values_test.cpp reads
 the file, runs every case through the procedure and compares each printed
 cell, its number format, the measure label and the footnote.
 """
@@ -20,17 +20,17 @@ import numpy as np
 
 MISSING = None  # a cell the table must show as missing
 
-# ---------------------------------------------------------------- data sets
-# Every data set lists variable names and rows; None is an empty (missing)
-# field. The case numbers shown for VIEW=CASE are the row numbers, rejected
-# rows included.
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- data sets
+#Every data set lists variable names and rows; None is an empty(missing)
+#field.The case numbers shown for VIEW = CASE are the row numbers, rejected
+#rows included.
 
-# Interval data in quarters, so that the sums of squares, of absolute
-# differences and of fourth powers are exact in doubles. Row 3 and column v4
-# are all zero (no norm for the cosine, no variance for the correlation);
-# row 2 has mean 0 and row 8 maximum 0 with negative values; column v2 has
-# mean 0 (also as a running mean, in this order of rows) and column v3
-# maximum 0 with negative values. Row 7 has a missing value.
+#Interval data in quarters, so that the sums of squares, of absolute
+#differences and of fourth powers are exact in doubles.Row 3 and column v4
+#are all zero(no norm for the cosine, no variance for the correlation);
+#row 2 has mean 0 and row 8 maximum 0 with negative values; column v2 has
+#mean 0(also as a running mean, in this order of rows) and column v3
+#maximum 0 with negative values.Row 7 has a missing value.
 INTERVAL = (["v1", "v2", "v3", "v4", "v5"], [
     [1.5, 1.5, -0.5, 0, 3],
     [4, -1.5, -2.5, 0, 0],
@@ -42,8 +42,8 @@ INTERVAL = (["v1", "v2", "v3", "v4", "v5"], [
     [-1, 0, -0.25, 0, -3],
 ])
 
-# Counts: row 3 and column c4 all zero; row 6 has a negative count (rejected
-# by the count measures).
+#Counts : row 3 and column c4 all zero; row 6 has a negative count(rejected
+#by the count measures).
 COUNTS = (["c1", "c2", "c3", "c4", "c5"], [
     [3, 0, 5, 0, 2],
     [1, 4, 2, 0, 6],
@@ -54,10 +54,10 @@ COUNTS = (["c1", "c2", "c3", "c4", "c5"], [
     [0, 3, 0, 0, 8],
 ])
 
-# Binary 1/0: rows 1 and 5 alike; rows 4 and 6 never present; columns b1 and
-# b4 alike over the valid rows; columns b6 and b7 never present. Rows 8 and 9
-# hold 2 and 1.7: rejected when the absent value 0 is given, and with the
-# present value alone 2 counts as absent and 1.7 as present (integer part 1).
+#Binary 1 / 0 : rows 1 and 5 alike; rows 4 and 6 never present; columns b1 and
+#b4 alike over the valid rows; columns b6 and b7 never present.Rows 8 and 9
+#hold 2 and 1.7 : rejected when the absent value 0 is given, and with the
+#present value alone 2 counts as absent and 1.7 as present(integer part 1).
 BINARY = (["b1", "b2", "b3", "b4", "b5", "b6", "b7"], [
     [1, 0, 1, 1, 0, 0, 0],
     [0, 1, 1, 0, 1, 0, 0],
@@ -70,18 +70,18 @@ BINARY = (["b1", "b2", "b3", "b4", "b5", "b6", "b7"], [
     [1.7, 0, 1, 0, 1, 0, 0],
 ])
 
-# The same table coded 2 = present, 1 = absent; rows 8 and 9 hold 0 and 2.5
-# (rejected with the values 2 and 1 given; with the present value 2 alone, 0
-# counts as absent and 2.5 as present).
+#The same table coded 2 = present, 1 = absent; rows 8 and 9 hold 0 and 2.5
+#(rejected with the values 2 and 1 given; with the present value 2 alone, 0
+#counts as absent and 2.5 as present).
 BINARY21 = (BINARY[0], [[{1: 2, 0: 1}[v] for v in row] for row in BINARY[1][:7]] + [
     [2, 0, 1, 2, 1, 1, 1],
     [2.5, 1, 2, 1, 2, 1, 1],
 ])
 
-# Correlations all negative, between the rows and between the columns.
+#Correlations all negative, between the rows and between the columns.
 NEGATIVE = (["x", "y", "z"], [[1, 2, 4], [2, 4, 1], [4, 1, 2]])
 
-# One valid case only (VIEW=VARIABLE).
+#One valid case only(VIEW = VARIABLE).
 SINGLE = (["x", "y", "z"], [[1, 4, 2.5], [3, None, 1]])
 
 
@@ -137,11 +137,11 @@ def inline_data(dataset):
     lines.append("END INLINE.")
     return "\n".join(lines) + "\n"
 
-
-# ----------------------------------------------------------- the catalogue
-# code: (printed name, kind, cell format). Kind S: similarity, D:
-# dissimilarity. The formats are the builder's: coefficient, correlation,
-# general, significance, count (the plain number format).
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- - \
+    the catalogue
+#code : (printed name, kind, cell format).Kind S : similarity, D:
+#dissimilarity.The formats are the builder's: coefficient, correlation,
+#general, significance, count(the plain number format).
 CATALOGUE = {
     1: ("Euclidean Distance", "D", "coefficient"),
     2: ("Cosine of Vectors of Values", "S", "correlation"),
@@ -248,8 +248,7 @@ def binary_measure(keyword, present, absent=None):
     return Measure("%s(%s)" % (keyword, params), 10 + BINARY_KEYWORDS.index(keyword),
                    present=present, absent=absent)
 
-
-# ------------------------------------------------------------ the measures
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- the measures
 def power_distance(x, p, r):
     """(sum over features of |x_i - x_j|^p)^(1/r); no root when r is 1."""
     d = np.abs(x[:, None, :] - x[None, :, :])
@@ -394,7 +393,6 @@ def binary_pair(code, a, b, c, d):
         return ratio(b + c, 2 * a + b + c)
     raise ValueError(code)
 
-
 def binary_self(code, a, d):
     """An item with itself: a features present, d absent."""
     n = a + d
@@ -445,8 +443,7 @@ def compute(measure, items):
         return binary_measure_matrix(items, code, measure.present)
     return [[float(v) for v in row] for row in m]
 
-
-# ---------------------------------------------------- cases and screening
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- cases and screening
 def passes_binary(v, measure):
     return v == measure.present or v == measure.absent
 
@@ -467,8 +464,8 @@ def valid_rows(dataset, measure):
         kept.append((number, [float(v) for v in row]))
     return kept
 
-
-# --------------------------------------------------------- standardization
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- - \
+    standardization
 METHODS = ["Z", "SD", "RANGE", "MAX", "MEAN", "RESCALE"]
 
 
@@ -501,7 +498,6 @@ def standardize_vector(x, method):
     if method == "RESCALE":
         return (x - lo) / (hi - lo) if hi - lo > 0 else np.full(n, 0.5)
     raise ValueError(method)
-
 
 def running_mean(x, grouping):
     """The mean updated case by case: m := x/(w+1) + m*w/(w+1), with the
@@ -545,8 +541,7 @@ def standardize(x, method, by_case, view):
     one = standardize_vector if view == "CASE" else standardize_streamed_variable
     return np.array([one(column, method) for column in x.T]).T
 
-
-# ---------------------------------------------------------- transformations
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- transformations
 def transform(m, measure):
     """ABSOLUTE, then REVERSE, then RESCALE on the values off the diagonal
     (missing values left alone); returns the matrix and its footnote."""
@@ -576,8 +571,7 @@ def transform(m, measure):
     article = "an absolute " if absolute_values else "a "
     return m, "This is %s%s matrix" % (article, kind)
 
-
-# ------------------------------------------------------------------ a case
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- a case
 EXACT_CODES = {4, 5, 6, 32}  # sums of exact values, or maxima
 
 
@@ -614,7 +608,7 @@ def make_case(dataset_name, measure, view, method=None, by_case=False):
     names = dataset[0]
     rows = valid_rows(dataset, measure)
     x = np.array([values for _, values in rows])
-    # Binary measures are never standardized, nor counts with Z.
+#Binary measures are never standardized, nor counts with Z.
     used = method if not measure.is_binary() and not (measure.is_counts() and method == "Z") else None
     if used:
         x = standardize(x, used, by_case, view)
@@ -664,8 +658,8 @@ def all_cases():
     for measure in every_measure():
         for view in views:
             cases.append(make_case(family_data(measure), measure, view))
-            # The binary measures share their counting, which a few of them
-            # try on the larger table.
+#The binary measures share their counting, which a few of them
+#try on the larger table.
             if not measure.is_binary() or measure.code in LARGE_BINARY:
                 cases.append(make_case(family_data(measure) + "_large", measure, view))
     explicit = [
@@ -703,7 +697,7 @@ def all_cases():
     for method in METHODS:
         for by_case in (False, True):
             for view in views:
-                # Distances see scale, cosines location and sign.
+#Distances see scale, cosines location and sign.
                 for measure in (Measure("SEUCLID", 4), Measure("COSINE", 2)):
                     cases.append(make_case("interval", measure, view, method, by_case))
     for view in views:  # binary measures are never standardized

@@ -9,7 +9,7 @@
 #include "host/host.h"
 #include "measures/binary.h"
 #include "measures/counts.h"
-#include "tests/unit/test_host.h"
+#include "tests/unit/support/test_host.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "engine/core/session.h"
 #include "engine/core/workspace_memory.h"
 #include "host/tavixwlib.h"
-#include "tests/unit/fresh_session.h"
+#include "tests/unit/support/fresh_session.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "host/host.h"
 #include "output/matrix_output.h"
 #include "proc/options.h"
-#include "tests/unit/matrix_test_support.h"
+#include "tests/unit/support/matrix_test_support.h"
 
 namespace {
 

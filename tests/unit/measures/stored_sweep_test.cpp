@@ -14,7 +14,7 @@
 #include "measures/interval.h"
 #include "measures/stored_sweep.h"
 #include "measures/triangle.h"
-#include "tests/unit/test_host.h"
+#include "tests/unit/support/test_host.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine/core/session.h"
-#include "tests/unit/test_host.h"
+#include "tests/unit/support/test_host.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "output/matrix_output.h"
 #include "proc/options.h"
 #include "syntax/parser.h"
-#include "tests/unit/matrix_test_support.h"
+#include "tests/unit/support/matrix_test_support.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/unit/test_host.h"
+#include "tests/unit/support/test_host.h"
 
 #include <memory>
 

@@ -9,7 +9,7 @@
 #include "engine/core/scanner.h"
 #include "engine/core/session.h"
 #include "host/tavixwlib.h"
-#include "tests/unit/fresh_session.h"
+#include "tests/unit/support/fresh_session.h"
 
 namespace {
 

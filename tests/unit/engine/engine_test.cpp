@@ -14,7 +14,7 @@
 #include "engine/core/session.h"
 #include "engine/engine.h"
 #include "host/tavixwlib.h"
-#include "tests/unit/fresh_session.h"
+#include "tests/unit/support/fresh_session.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "host/host.h"
 #include "measures/binary.h"
 #include "proc/prox.h"
-#include "tests/unit/test_host.h"
+#include "tests/unit/support/test_host.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "engine/output/document.h"
 #include "engine/output/renderer.h"
 #include "engine/report/html_renderer.h"
-#include "tests/unit/matrix_layout.h"
+#include "tests/unit/support/matrix_layout.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "engine/report/colour_scale.h"
 #include "engine/report/html_renderer.h"
 #include "engine/report/html_report.h"
-#include "tests/unit/matrix_layout.h"
+#include "tests/unit/support/matrix_layout.h"
 
 namespace {
 

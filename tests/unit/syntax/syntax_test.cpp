@@ -9,7 +9,7 @@
 
 #include "host/host.h"
 #include "proc/options.h"
-#include "tests/unit/test_host.h"
+#include "tests/unit/support/test_host.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "engine/engine.h"
 #include "proc/prox.h"
-#include "tests/unit/test_host.h"
+#include "tests/unit/support/test_host.h"
 
 namespace matrix_test {
 

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/unit/matrix_test_support.h"
+#include "tests/unit/support/matrix_test_support.h"
 
 namespace {
 

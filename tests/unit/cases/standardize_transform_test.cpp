@@ -10,7 +10,7 @@
 #include "host/host.h"
 #include "measures/transform.h"
 #include "proc/options.h"
-#include "tests/unit/test_host.h"
+#include "tests/unit/support/test_host.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "engine/data/number_text.h"
 #include "engine/services/case_reader.h"
 #include "host/tavixwlib.h"
-#include "tests/unit/test_host.h"
+#include "tests/unit/support/test_host.h"
 
 namespace {
 

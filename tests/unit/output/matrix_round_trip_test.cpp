@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/matrix_test_support.h"
+#include "tests/unit/support/matrix_test_support.h"
 
 namespace {
 
