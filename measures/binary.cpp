@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "host/host.h"
+#include "measures/catalogue.h"
 
 void proacc_binary(std::span<const double> x, std::span<double> t, std::span<double> g,
                    Word present, std::span<Logical> presentFlags) {
@@ -161,14 +162,23 @@ double probinary_measure(Word code, double a, double b, double c, double d) {
   return kMeasureOf[slot(code)](a, b, c, d, host::systemMissing());
 }
 
+// What an item has with itself is the catalogue's to say, so that the table
+// stays the one place that describes a measure.
 double probinary_self(Word code, double a, double b, double c, double d) {
   const double n = a + b + c + d;
-  if (!(n > 0.0)) return host::systemMissing();
-  if (code == 10 || code == 26 || code == 34) return probinary_measure(code, a, b, c, d);
-  if ((code >= 11 && code <= 16) || (code >= 19 && code <= 25) || code == 27 || code == 28) {
-    return 1.0;
+  const auto info = measureInfo(code);
+  if (!(n > 0.0) || !info || info->family != Family::Binary) return host::systemMissing();
+  switch (info->diagonal) {
+    case Diagonal::FromCounts:
+      return probinary_measure(code, a, b, c, d);
+    case Diagonal::One:
+      return 1.0;
+    case Diagonal::Zero:
+      return 0.0;
+    case Diagonal::SystemMissing:
+    case Diagonal::AsRead:
+      break;
   }
-  if ((code >= 29 && code <= 33) || code == 35 || code == 36) return 0.0;
   return host::systemMissing();
 }
 

@@ -228,12 +228,14 @@ BINARY_KEYWORDS = ["RR", "SM", "JACCARD", "SS1", "DICE", "RT", "SS2", "K1", "SS3
 
 
 def every_measure():
-    """Each of the 36 codes once, MINKOWSKI and POWER in several forms and
-    DEFAULT beside SEUCLID, in their default forms."""
+    """Each of the 36 codes once, MINKOWSKI and POWER in several forms (the
+    exponent above the root and below it) and DEFAULT beside SEUCLID, in
+    their default forms."""
     measures = [
         Measure("EUCLID", 1), Measure("COSINE", 2),
         Measure("MINKOWSKI(3)", 3, 3, 3), Measure("POWER(4,1)", 3, 4, 1),
-        Measure("POWER(3,2)", 3, 3, 2), Measure("POWER(2,2)", 3, 2, 2),
+        Measure("POWER(3,2)", 3, 3, 2), Measure("POWER(2,3)", 3, 2, 3),
+        Measure("POWER(2,2)", 3, 2, 2),
         Measure("POWER", 3, 2, 2), Measure("MINKOWSKI(13)", 3, 13, 13),
         Measure("SEUCLID", 4), Measure("DEFAULT", 4), Measure("BLOCK", 5),
         Measure("CHEBYCHEV", 6), Measure("CORRELATION", 7), Measure("CHISQ", 8),

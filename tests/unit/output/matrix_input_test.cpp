@@ -291,6 +291,17 @@ TEST_F(MatrixInput, TrailingItemsWithoutValuesAreDroppedAGapIsAnError) {
                " /VIEW=VARIABLE");
   EXPECT_TRUE(shown.hasMessage("missing distances"));
 
+  // One value missing, right of the diagonal in the last column: the values
+  // read would make a whole triangle, but the rows are incomplete.
+  shown = read(file("corner.csv",
+                    "ROWTYPE_,VARNAME_,A,B,C\n"
+                    "PROX,A,0,1,\n"
+                    "PROX,B,1,0,3\n"
+                    "PROX,C,2,3,0\n"),
+               " /VIEW=VARIABLE");
+  EXPECT_TRUE(shown.hasMessage("error: The input PROX matrix contains missing distances"));
+  EXPECT_TRUE(shown.tables.empty());
+
   // With split files the message names the group.
   shown = read(file("gapgroup.csv",
                     "g,ROWTYPE_,VARNAME_,A,B,C\n"

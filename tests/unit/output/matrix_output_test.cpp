@@ -8,6 +8,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -321,6 +322,52 @@ TEST_F(MatrixOutput, NamesThatWouldClashAreAnErrorAndNothingIsWritten) {
           path("clash.csv") + "\").\n");
   EXPECT_TRUE(shown.hasMessage("cannot have two variables named ID"));
   EXPECT_THAT(filesInFolder(), ElementsAre());
+}
+
+// The file's own variables (ROWTYPE_, VARNAME_, the item variables VAR1 to
+// VARn of a matrix between cases, the ID and the split variables) must not
+// meet another variable of the same name: each clash has its own error, and
+// no file is written. A name VARk is only a clash when k is an item number.
+TEST_F(MatrixOutput, EachNameClashHasItsOwnErrorAndNothingIsWritten) {
+  // Three cases, so VAR1 to VAR3 name the items of a matrix between cases;
+  // in the groups of VAR2 or VAR3, at most two cases, so only VAR1 and VAR2.
+  const std::string data =
+      "INLINE.\n"
+      "ROWTYPE_,VARNAME_,VAR2,VAR3,VAR4,x,y,s,n\n"
+      "1,2,p,p,c,3,1,p,1\n"
+      "4,5,p,p,f,6,2,p,1\n"
+      "7,8,q,q,i,1,3,q,2\n"
+      "END INLINE.\n";
+  struct Clash {
+    std::string commands;  // before /MATRIX=OUT
+    std::string error;     // empty: no clash, the file is written
+  };
+  const std::vector<Clash> clashes = {
+      {"PROXIMITIES ROWTYPE_ x /VIEW=VARIABLE", "Analysis variable has the reserved name ROWTYPE_"},
+      {"PROXIMITIES VARNAME_ x /VIEW=VARIABLE", "Analysis variable has the reserved name VARNAME_"},
+      {"GROUP BY n.\nPROXIMITIES x n /VIEW=VARIABLE", "Analysis variable is a split-file variable"},
+      {"GROUP BY s.\nPROXIMITIES x y /ID=s", "The ID variable is a split-file variable"},
+      {"PROXIMITIES x y /ID=VAR3", "The ID variable name has the form VARnnn"},
+      {"PROXIMITIES x y /ID=VAR4", ""},
+      // (The message says analysis variable, but it is the split variable's name.)
+      {"GROUP BY VAR2.\nPROXIMITIES x y", "Analysis variable name has the form VARnnn"},
+      {"GROUP BY VAR3.\nPROXIMITIES x y", ""},
+  };
+  for (std::size_t k = 0; k < clashes.size(); ++k) {
+    const Clash& c = clashes[k];
+    const std::string file = "clash" + std::to_string(k) + ".csv";
+    const Shown shown = run(data + c.commands + " /MATRIX=OUT(\"" + path(file) + "\").\n");
+    if (c.error.empty()) {
+      EXPECT_FALSE(shown.anyError())
+          << c.commands << ": " << ::testing::PrintToString(shown.messages);
+      EXPECT_TRUE(std::filesystem::exists(path(file))) << c.commands;
+      continue;
+    }
+    EXPECT_EQ(shown.countMessages("error: " + c.error), 1)
+        << c.commands << ": " << ::testing::PrintToString(shown.messages);
+    EXPECT_EQ(shown.countMessages("error:"), 1) << c.commands;
+    EXPECT_FALSE(std::filesystem::exists(path(file))) << c.commands;
+  }
 }
 
 // ---- no partial files ----------------------------------------------------------
