@@ -254,6 +254,20 @@ std::vector<DataColumn> Engine::workingData() const {
   for (const Variable& v : s.dataset->dictionary.variables()) {
     columns.push_back(DataColumn{v.name, v.isString(), {}, {}});
   }
+  // Data held as columns are copied as they are, without a pass.
+  if (const auto* held = dynamic_cast<const data::ColumnDataset*>(s.dataset.get())) {
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      if (columns[k].isString) {
+        columns[k].texts.reserve(held->caseCount());
+        for (const std::string& text : held->columns()[k].texts) {
+          columns[k].texts.push_back(text.substr(0, text.find_last_not_of(' ') + 1));
+        }
+      } else {
+        columns[k].numbers = held->columns()[k].numbers;
+      }
+    }
+    return columns;
+  }
   const std::unique_ptr<CaseCursor> cursor = s.dataset->open();
   Case c;
   while (cursor->next(c)) {

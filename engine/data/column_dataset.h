@@ -26,6 +26,7 @@ class ColumnDataset : public Dataset {
   std::unique_ptr<CaseCursor> open() const override;
   std::string source() const override { return source_; }
   std::size_t caseCount() const { return caseCount_; }
+  const std::vector<Column>& columns() const { return *columns_; }  // strings padded
 
  private:
   // A pass holds the columns it reads, so it outlives a change of working data.
