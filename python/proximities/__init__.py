@@ -405,9 +405,12 @@ def matrix(
             if not len(mine):
                 continue  # too few valid cases: the procedure warned
             # Row k of a group and its k-th item column are the same case.
-            full = np.full((end - begin, end - begin), np.nan)
             at = numbers[mine].astype(np.int64) - 1 - begin
-            full[np.ix_(at, at)] = values[np.ix_(mine, np.arange(len(mine)))]
+            if len(mine) == len(numbers) == end - begin and (at == np.arange(len(at))).all():
+                full = values  # every case kept, one group: the matrix as written
+            else:
+                full = np.full((end - begin, end - begin), np.nan)
+                full[np.ix_(at, at)] = values[np.ix_(mine, np.arange(len(mine)))]
             matrices[group_keys[begin]] = _labelled(full, labels[order[begin:end]], is_array)
     elif rows:
         position = {name.lower(): k for k, name in enumerate(item_names)}
