@@ -1,15 +1,22 @@
 #include "engine/engine.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <iostream>
 #include <new>
+#include <set>
+#include <stdexcept>
 
 #include "engine/core/commands.h"
 #include "engine/core/progress.h"
 #include "engine/core/scanner.h"
 #include "engine/core/session.h"
 #include "engine/core/timing.h"
+#include "engine/data/column_dataset.h"
+#include "engine/data/csv_table.h"
 #include "engine/data/data_commands.h"
+#include "engine/data/variable_names.h"
 #include "engine/output/builder.h"
 #include "engine/output/renderer.h"
 #include "engine/report/html_renderer.h"
@@ -84,7 +91,62 @@ std::string sourceLine(std::string_view source, int n) {
   return n > 0 ? line : std::string();
 }
 
+// Hands every item to two renderers: the requested format and the HTML report.
+class TeeRenderer : public output::Renderer {
+ public:
+  TeeRenderer(std::unique_ptr<output::Renderer> first, std::unique_ptr<output::Renderer> second)
+      : first_(std::move(first)), second_(std::move(second)) {}
+  void beginProcedure(const std::string& title, const output::CommandInfo* command) override {
+    first_->beginProcedure(title, command);
+    second_->beginProcedure(title, command);
+  }
+  void endProcedure() override {
+    first_->endProcedure();
+    second_->endProcedure();
+  }
+  void beginHeading(const std::string& title) override {
+    first_->beginHeading(title);
+    second_->beginHeading(title);
+  }
+  void endHeading() override {
+    first_->endHeading();
+    second_->endHeading();
+  }
+  void notes(const output::NotesGroup& group) override {
+    first_->notes(group);
+    second_->notes(group);
+  }
+  void table(const output::PivotTable& table) override {
+    first_->table(table);
+    second_->table(table);
+  }
+  void message(const output::Message& message) override {
+    first_->message(message);
+    second_->message(message);
+  }
+  void finish() override {
+    first_->finish();
+    second_->finish();
+  }
+
+ private:
+  std::unique_ptr<output::Renderer> first_;
+  std::unique_ptr<output::Renderer> second_;
+};
+
+std::string lowerCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return result;
+}
+
 }  // namespace
+
+double systemMissingValue() { return data::kSystemMissing; }
+
+std::vector<std::string> variableNamesFor(const std::vector<std::string>& headers) {
+  return data::variableNames(headers);
+}
 
 struct Engine::SavedSession {
   std::shared_ptr<Dataset> dataset;
@@ -113,7 +175,8 @@ Engine::Engine(const EngineOptions& options) {
   setActiveProgressMeter(progress_.get());
   previousTiming_ = commandTiming().report();
   commandTiming().setReport(options.timing);
-  output_ = makeOutputBuilder(options.format, progressOutput_ ? *progressOutput_ : out);
+  output_ =
+      makeOutputBuilder(options.format, progressOutput_ ? *progressOutput_ : out, options.html);
   s.setOutput(output_.get());
 }
 
@@ -139,6 +202,86 @@ Engine::~Engine() {
 void Engine::registerProcedure(std::string word, std::size_t minLetters, ProcedureEntry entry) {
   registerCommand(std::move(word), minLetters,
                   [entry](Session& s, Args& args) { runProcedure(s, args.command(), entry); });
+}
+
+void Engine::setWorkingData(std::vector<DataColumn> columns, std::string source) {
+  Dictionary dictionary;
+  std::vector<data::Column> kept;
+  kept.reserve(columns.size());
+  std::set<std::string> names;
+  std::size_t cases = 0;
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    DataColumn& column = columns[k];
+    if (!data::isValidVariableName(column.name)) {
+      throw std::invalid_argument("\"" + column.name + "\" is not a valid variable name.");
+    }
+    if (!names.insert(lowerCase(column.name)).second) {
+      throw std::invalid_argument("Two columns are named " + column.name + ".");
+    }
+    const std::size_t size = column.isString ? column.texts.size() : column.numbers.size();
+    if (k > 0 && size != cases) {
+      throw std::invalid_argument("The column " + column.name + " has " + std::to_string(size) +
+                                  " values, the first column " + std::to_string(cases) + ".");
+    }
+    cases = size;
+    Variable v;
+    v.name = column.name;
+    if (column.isString) {
+      std::size_t longest = 1;
+      for (const std::string& text : column.texts) longest = std::max(longest, text.size());
+      if (longest > static_cast<std::size_t>(data::kMaxStringWidth)) {
+        throw std::invalid_argument("A value of " + column.name + " is longer than " +
+                                    std::to_string(data::kMaxStringWidth) + " bytes.");
+      }
+      v.width = static_cast<int>(longest);
+    }
+    v.print = v.write = data::defaultFormat(v.width);
+    dictionary.add(std::move(v));
+    kept.push_back(
+        data::Column{column.isString, std::move(column.numbers), std::move(column.texts)});
+  }
+  Session& s = Session::current();
+  s.dataset = std::make_shared<data::ColumnDataset>(std::move(dictionary), std::move(kept),
+                                                    std::move(source));
+  s.split = SplitSettings{};
+  s.weightVariable = 0;
+}
+
+std::vector<DataColumn> Engine::workingData() const {
+  const Session& s = Session::current();
+  std::vector<DataColumn> columns;
+  if (!s.dataset) return columns;
+  for (const Variable& v : s.dataset->dictionary.variables()) {
+    columns.push_back(DataColumn{v.name, v.isString(), {}, {}});
+  }
+  // Data held as columns are copied as they are, without a pass.
+  if (const auto* held = dynamic_cast<const data::ColumnDataset*>(s.dataset.get())) {
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      if (columns[k].isString) {
+        columns[k].texts.reserve(held->caseCount());
+        for (const std::string& text : held->columns()[k].texts) {
+          columns[k].texts.push_back(text.substr(0, text.find_last_not_of(' ') + 1));
+        }
+      } else {
+        columns[k].numbers = held->columns()[k].numbers;
+      }
+    }
+    return columns;
+  }
+  const std::unique_ptr<CaseCursor> cursor = s.dataset->open();
+  Case c;
+  while (cursor->next(c)) {
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      if (columns[k].isString) {
+        std::string_view text = c.strings[k];
+        text = text.substr(0, text.find_last_not_of(' ') + 1);
+        columns[k].texts.emplace_back(text);
+      } else {
+        columns[k].numbers.push_back(c.values[k]);
+      }
+    }
+  }
+  return columns;
 }
 
 bool Engine::run(std::string_view source, std::string_view sourceName) {
@@ -205,7 +348,8 @@ void Engine::showError(const std::string& text) {
   errorShown_ = true;
 }
 
-std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out) {
+std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
+                                                 std::ostream* html) {
   std::unique_ptr<output::Renderer> renderer;
   switch (format) {
     case OutputFormat::Json:
@@ -217,6 +361,9 @@ std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostre
     case OutputFormat::Text:
       renderer = output::makeTextRenderer(out);
       break;
+  }
+  if (html != nullptr) {
+    renderer = std::make_unique<TeeRenderer>(std::move(renderer), output::makeHtmlRenderer(*html));
   }
   return OutputBuilder::create(std::move(renderer), workingDataSplitTitles);
 }

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/output/output_format.h"
 #include "host/workspace.h"
@@ -29,7 +30,22 @@ struct EngineOptions {
   // Where to report, after each procedure, the time of its phases; null: no
   // timing (engine/core/timing.h).
   std::ostream* timing = nullptr;
+  // A second output that gets the HTML report of the same run (the Python
+  // module shows it in a notebook beside the JSON it reads); null: none.
+  std::ostream* html = nullptr;
 };
+
+// A column of working data handed over in memory rather than in a file (the
+// Python module's data frames and arrays).
+struct DataColumn {
+  std::string name;  // a valid variable name (see variableNamesFor)
+  bool isString = false;
+  std::vector<double> numbers;     // numeric: one value per case; systemMissingValue() if missing
+  std::vector<std::string> texts;  // string: one value per case, without padding
+};
+
+// The value of a missing number in DataColumn::numbers.
+double systemMissingValue();
 
 class OutputBuilder;
 class ProgressMeter;
@@ -57,6 +73,15 @@ class Engine {
   // when the user interrupted: the caller should stop the whole run.
   bool run(std::string_view source, std::string_view sourceName);
 
+  // Makes the columns, which must all hold the same number of cases, the
+  // working data, kept in memory like INLINE data; like LOAD it drops the
+  // split groups and the weight. Throws std::invalid_argument for names that
+  // are not valid or not distinct, or columns of different lengths.
+  void setWorkingData(std::vector<DataColumn> columns, std::string source);
+  // The working data read back column by column (none without data): how the
+  // matrix that MATRIX=OUT(*) made reaches the caller.
+  std::vector<DataColumn> workingData() const;
+
   bool errorShown() const { return errorShown_; }  // an error was shown at some point
   void finish();                                   // completes the output; idempotent
 
@@ -79,9 +104,16 @@ class Engine {
   bool finished_ = false;
 };
 
-// A builder rendering in `format` to `out`, titling split groups from the
-// working data: what an Engine shows its output with.
-std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out);
+// A builder rendering in `format` to `out` (and the HTML report to `html`
+// when given), titling split groups from the working data: what an Engine
+// shows its output with.
+std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
+                                                 std::ostream* html = nullptr);
+
+// The variable names that columns headed `headers` get: a valid name is kept,
+// any other is made valid (engine/data/variable_names.h), and all differ in
+// more than case.
+std::vector<std::string> variableNamesFor(const std::vector<std::string>& headers);
 
 // The request to stop: set to 1 (a signal handler may do so), it makes the
 // running command stop at its next interrupt check (ATNJMP) and the run end.

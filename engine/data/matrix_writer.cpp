@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "engine/data/csv_table.h"
-#include "engine/data/memory_dataset.h"
 #include "engine/data/schema.h"
 
 namespace engine {
@@ -138,7 +137,18 @@ void MatrixWriter::writeRow(const Case* groupRow, std::span<const std::int64_t> 
   if (output_) {
     data::writeCase(output_->stream(), dictionary_, row);
   } else {
-    memoryRows_.push_back(std::move(row));
+    if (memoryColumns_.empty()) {
+      for (const Variable& v : dictionary_.variables()) {
+        memoryColumns_.push_back(data::Column{v.isString(), {}, {}});
+      }
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+      if (memoryColumns_[k].isString) {
+        memoryColumns_[k].texts.push_back(std::move(row.strings[k]));
+      } else {
+        memoryColumns_[k].numbers.push_back(row.values[k]);
+      }
+    }
   }
   ++rows_;
   rowStarted_ = false;
@@ -156,7 +166,12 @@ void MatrixWriter::commit() {
 }
 
 std::shared_ptr<Dataset> MatrixWriter::toDataset(std::string source) {
-  return std::make_shared<data::MemoryDataset>(dictionary_, std::move(memoryRows_),
+  if (memoryColumns_.empty()) {  // no rows
+    for (const Variable& v : dictionary_.variables()) {
+      memoryColumns_.push_back(data::Column{v.isString(), {}, {}});
+    }
+  }
+  return std::make_shared<data::ColumnDataset>(dictionary_, std::move(memoryColumns_),
                                                std::move(source));
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/core/dataset.h"
+#include "engine/data/column_dataset.h"
 #include "engine/data/csv_writer.h"
 #include "host/tavixwcom.h"
 
@@ -71,7 +72,10 @@ class MatrixWriter {
   std::int64_t rowtypeIndex_ = 0, caseLabelIndex_ = 0, casenoIndex_ = 0, varnameIndex_ = 0;
 
   std::unique_ptr<data::TemporaryFile> output_;
-  std::vector<Case> memoryRows_;
+  // The rows for the working data, kept column by column: a matrix of n
+  // items has n + 4 variables, and a case per row would hold a string for
+  // each.
+  std::vector<data::Column> memoryColumns_;
   std::int64_t rows_ = 0;
 
   // The row being built.
