@@ -40,10 +40,10 @@ void replaceWorkingData(Session& session, std::shared_ptr<data::CsvDataset> data
   session.weightVariable = 0;
 }
 
-bool atSpecEnd(const Args& args) { return args.atEnd() || args.nextIsDelim(kDelimSlash); }
+bool atClauseEnd(const Args& args) { return args.atEnd() || args.nextIsDelim(kDelimSlash); }
 
-// After one "spec" of a command: the end, or "/" and another spec.
-bool anotherSpec(Args& args) {
+// After one clause of a command: the end, or "/" and another clause.
+bool anotherClause(Args& args) {
   if (args.atEnd()) return false;
   args.expectDelim(kDelimSlash, "\"/\" or the end of the command");
   return true;
@@ -88,7 +88,7 @@ double rangeEnd(Args& args, std::string_view infinityWord, double infinity) {
 
 MissingValues parseNumericMissing(Args& args) {
   MissingValues result;
-  while (!atSpecEnd(args)) {
+  while (!atClauseEnd(args)) {
     if (args.nextIsWord("RANGE")) {
       args.next();
       if (result.range) args.fail("A variable has at most one RANGE of missing values.");
@@ -108,7 +108,7 @@ MissingValues parseNumericMissing(Args& args) {
 
 MissingValues parseStringMissing(Args& args, int narrowestWidth) {
   MissingValues result;
-  while (!atSpecEnd(args)) {
+  while (!atClauseEnd(args)) {
     if (args.peek().cls != kTokenString) {
       args.fail("String variables take quoted values as missing values, not \"" + args.peek().text +
                 "\".");
@@ -140,10 +140,10 @@ MissingValues parseMissingValues(Args& args, const Dictionary& dictionary,
   }
   if (args.nextIsWord("NONE")) {
     args.next();
-    if (!atSpecEnd(args)) args.fail("NONE stands alone: it clears the missing values.");
+    if (!atClauseEnd(args)) args.fail("NONE stands alone: it clears the missing values.");
     return {};
   }
-  if (atSpecEnd(args)) args.fail("Give the missing values after \"=\", or NONE to clear them.");
+  if (atClauseEnd(args)) args.fail("Give the missing values after \"=\", or NONE to clear them.");
   return strings != 0 ? parseStringMissing(args, narrowest) : parseNumericMissing(args);
 }
 
@@ -157,7 +157,7 @@ void declareMissing(Session& session, Args& args) {
     args.expectDelim(kDelimEquals, "\"=\" after the variable list");
     const MissingValues values = parseMissingValues(args, dictionary, list);
     for (std::int64_t index : list) changes.emplace_back(index, values);
-  } while (anotherSpec(args));
+  } while (anotherClause(args));
   for (auto& [index, values] : changes) dictionary.at(index).missing = std::move(values);
 }
 
@@ -170,7 +170,7 @@ void label(Session& session, Args& args) {
     if (index == 0) args.fail("There is no variable named " + name + ".");
     args.expectDelim(kDelimEquals, "\"=\" after the variable name");
     changes.emplace_back(index, args.expectString());
-  } while (anotherSpec(args));
+  } while (anotherClause(args));
   for (auto& [index, text] : changes) dictionary.at(index).label = std::move(text);
 }
 
