@@ -29,6 +29,10 @@ struct EngineOptions {
   // Where to report, after each procedure, the time of its phases; null: no
   // timing (engine/core/timing.h).
   std::ostream* timing = nullptr;
+  // Where errors and warnings are copied, with their command and location,
+  // besides the output (cli: standard error, when the output is not text on a
+  // terminal); null: nowhere.
+  std::ostream* diagnostics = nullptr;
 };
 
 class OutputBuilder;
@@ -73,6 +77,8 @@ class Engine {
   std::unique_ptr<ProgressMeter> progress_;
   std::unique_ptr<ProgressAwareBuffer> progressBuffer_;  // in front of the output
   std::unique_ptr<std::ostream> progressOutput_;
+  std::unique_ptr<ProgressAwareBuffer> diagnosticsBuffer_;  // in front of the diagnostics
+  std::unique_ptr<std::ostream> diagnosticsOutput_;
   ProgressMeter* previousProgress_ = nullptr;
   bool errorShown_ = false;
   bool interrupted_ = false;
@@ -80,8 +86,10 @@ class Engine {
 };
 
 // A builder rendering in `format` to `out`, titling split groups from the
-// working data: what an Engine shows its output with.
-std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out);
+// working data, and copying errors and warnings to `diagnostics` unless it is
+// null: what an Engine shows its output with.
+std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
+                                                 std::ostream* diagnostics = nullptr);
 
 // The request to stop: set to 1 (a signal handler may do so), it makes the
 // running command stop at its next interrupt check (ATNJMP) and the run end.
