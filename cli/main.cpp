@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/interrupt.h"
+#include "cli/output_choice.h"
 #include "cli/output_file.h"
 #include "cli/size_option.h"
 #include "engine/engine.h"
@@ -26,6 +27,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitErrors = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;  // as a shell reports a command ended by SIGINT
 
 struct Settings {
   std::vector<std::string> files;
@@ -97,9 +99,10 @@ void describe(CLI::App& app, Settings& s) {
   app.add_option("FILE", s.files, "command files to run, in order ('-' for standard input)");
   app.add_option("-e,--execute", s.commands, "run these commands after the files (repeatable)");
   app.add_option("--data", s.data, "load this CSV file as the working data first");
-  app.add_option("--format", s.format, "output format")
-      ->check(CLI::IsMember({"text", "json", "html"}))
-      ->default_str("text");
+  app.add_option("--format", s.format,
+                 "output format (default: from the -o file's extension .txt, .json or .html, "
+                 "else text)")
+      ->check(CLI::IsMember({"text", "json", "html"}));
   app.add_option("-o,--output", s.outputPath,
                  "write the output to this file (replaced only when the run completes)");
   app.add_flag("--timing", s.timing,
@@ -130,6 +133,9 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
                    : s.format == "html" ? engine::OutputFormat::Html
                                         : engine::OutputFormat::Text;
   options.out = &output.stream();
+  if (cli::messagesNeedCopy(s.format, s.outputPath, isatty(STDOUT_FILENO) != 0)) {
+    options.diagnostics = &std::cerr;
+  }
   if (s.timing) options.timing = &std::cerr;
   // Long commands show their progress on standard error, when it is a terminal.
   if (isatty(STDERR_FILENO)) {
@@ -165,7 +171,11 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
     completed = eng.run(s.commands[i], "-e");
   }
   eng.finish();
-  if (!completed) return kExitErrors;  // interrupted: the output file is not kept
+  if (!completed) {  // interrupted: the output file is not kept
+    std::cerr << "proximities: the run was interrupted"
+              << (s.outputPath.empty() ? "" : "; " + s.outputPath + " was not written") << '\n';
+    return kExitInterrupted;
+  }
   output.commit();
   return eng.errorShown() ? kExitErrors : kExitOk;
 }
@@ -184,6 +194,14 @@ int main(int argc, char** argv) {
     app.exit(e);
     return kExitUsage;
   }
+  std::string formatError;
+  const std::optional<std::string> format = cli::chooseFormat(
+      app.get_option("--format")->count() > 0, settings.format, settings.outputPath, formatError);
+  if (!format) {
+    std::cerr << "proximities: " << formatError << '\n';
+    return kExitUsage;
+  }
+  settings.format = *format;
   const std::optional<std::int64_t> workspace = parseSize(settings.workspace);
   if (!workspace) {
     std::cerr << "proximities: --workspace takes a size such as 65536, 512K, 64M or 4G\n";

@@ -18,9 +18,11 @@
 #include "engine/data/data_commands.h"
 #include "engine/data/variable_names.h"
 #include "engine/output/builder.h"
+#include "engine/output/message_echo.h"
 #include "engine/output/renderer.h"
 #include "engine/report/html_renderer.h"
 #include "engine/services/case_reader.h"
+#include "engine/services/keyword_hints.h"
 #include "engine/services/matrix_files.h"
 #include "host/tavixwlib.h"
 
@@ -57,6 +59,7 @@ void runProcedure(Session& s, const Command& command, ProcedureEntry entry) {
   const std::int64_t weight = s.weightVariable;
   const Dataset* const data = s.dataset.get();
   s.publishSettings();
+  clearHints();
   commandTiming().beginCommand();
   try {
     entry(s.workspace.view());
@@ -175,8 +178,15 @@ Engine::Engine(const EngineOptions& options) {
   setActiveProgressMeter(progress_.get());
   previousTiming_ = commandTiming().report();
   commandTiming().setReport(options.timing);
-  output_ =
-      makeOutputBuilder(options.format, progressOutput_ ? *progressOutput_ : out, options.html);
+  std::ostream* diagnostics = options.diagnostics;
+  if (diagnostics != nullptr && progress_) {
+    // The diagnostics usually share standard error with the progress line.
+    diagnosticsBuffer_ = std::make_unique<ProgressAwareBuffer>(diagnostics->rdbuf(), *progress_);
+    diagnosticsOutput_ = std::make_unique<std::ostream>(diagnosticsBuffer_.get());
+    diagnostics = diagnosticsOutput_.get();
+  }
+  output_ = makeOutputBuilder(options.format, progressOutput_ ? *progressOutput_ : out,
+                              options.html, diagnostics);
   s.setOutput(output_.get());
 }
 
@@ -349,7 +359,7 @@ void Engine::showError(const std::string& text) {
 }
 
 std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
-                                                 std::ostream* html) {
+                                                 std::ostream* html, std::ostream* diagnostics) {
   std::unique_ptr<output::Renderer> renderer;
   switch (format) {
     case OutputFormat::Json:
@@ -365,6 +375,7 @@ std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostre
   if (html != nullptr) {
     renderer = std::make_unique<TeeRenderer>(std::move(renderer), output::makeHtmlRenderer(*html));
   }
+  if (diagnostics != nullptr) renderer = output::makeMessageEcho(std::move(renderer), *diagnostics);
   return OutputBuilder::create(std::move(renderer), workingDataSplitTitles);
 }
 

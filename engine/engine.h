@@ -33,6 +33,10 @@ struct EngineOptions {
   // A second output that gets the HTML report of the same run (the Python
   // module shows it in a notebook beside the JSON it reads); null: none.
   std::ostream* html = nullptr;
+  // Where errors and warnings are copied, with their command and location,
+  // besides the output (cli: standard error, when the output is not text on a
+  // terminal); null: nowhere.
+  std::ostream* diagnostics = nullptr;
 };
 
 // A column of working data handed over in memory rather than in a file (the
@@ -98,6 +102,8 @@ class Engine {
   std::unique_ptr<ProgressMeter> progress_;
   std::unique_ptr<ProgressAwareBuffer> progressBuffer_;  // in front of the output
   std::unique_ptr<std::ostream> progressOutput_;
+  std::unique_ptr<ProgressAwareBuffer> diagnosticsBuffer_;  // in front of the diagnostics
+  std::unique_ptr<std::ostream> diagnosticsOutput_;
   ProgressMeter* previousProgress_ = nullptr;
   bool errorShown_ = false;
   bool interrupted_ = false;
@@ -105,10 +111,12 @@ class Engine {
 };
 
 // A builder rendering in `format` to `out` (and the HTML report to `html`
-// when given), titling split groups from the working data: what an Engine
+// when given), titling split groups from the working data, and copying
+// errors and warnings to `diagnostics` unless it is null: what an Engine
 // shows its output with.
 std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
-                                                 std::ostream* html = nullptr);
+                                                 std::ostream* html = nullptr,
+                                                 std::ostream* diagnostics = nullptr);
 
 // The variable names that columns headed `headers` get: a valid name is kept,
 // any other is made valid (engine/data/variable_names.h), and all differ in

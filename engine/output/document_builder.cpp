@@ -462,10 +462,12 @@ void DocumentBuilder::emitNotes() {
   notes_.reset();
 }
 
-void DocumentBuilder::reportError(Handle text, std::int64_t messageClass, std::int64_t severity) {
+std::string DocumentBuilder::reportError(Handle text, std::int64_t messageClass,
+                                         std::int64_t severity) {
   const std::optional<Content> c = resolve(text);
-  message(severityOf(severity), c ? c->text : std::string("(message text not available)"),
-          messageClass);
+  std::string shown = c ? c->text : std::string("(message text not available)");
+  message(severityOf(severity), shown, messageClass);
+  return shown;
 }
 
 }  // namespace engine::output

@@ -104,7 +104,8 @@ class DocumentBuilder {
   void endTable(std::int64_t table);
   void beginGroup(std::int64_t table, std::string_view name, std::string_view dimension);
   void endGroup(std::int64_t table, std::string_view dimension);
-  void reportError(Handle text, std::int64_t messageClass, std::int64_t severity);
+  // Shows the message and returns its text as shown.
+  std::string reportError(Handle text, std::int64_t messageClass, std::int64_t severity);
 
   // Columns of the innermost open pivot table (the categories of its cell
   // dimension), -1 when none is open: the progress of printing takes them as

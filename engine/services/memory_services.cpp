@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/core/session.h"
+#include "engine/services/keyword_hints.h"
 #include "host/tavixwlib.h"
 
 namespace {
@@ -27,7 +28,12 @@ Word wordsFor(Word elementSize, Word count) {
 Logical QNOMEM(Word& offset, Word elementSize, Word count, Word /*elementSize2*/,
                ProxWorkspace& /*ws*/) {
   const Word words = wordsFor(elementSize, count);
-  offset = words < 0 ? 0 : engine::Session::current().workspace.allocate(words);
+  engine::WorkspaceMemory& workspace = engine::Session::current().workspace;
+  offset = words < 0 ? 0 : workspace.allocate(words);
+  if (offset == 0 && words >= 0) {
+    engine::recordWorkspaceRefusal(words * kWordBytes, workspace.bytesInUse(),
+                                   workspace.limitBytes());
+  }
   return logical(offset == 0);
 }
 

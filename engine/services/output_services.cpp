@@ -10,6 +10,7 @@
 #include "engine/output/document_builder.h"
 #include "engine/output/renderer.h"
 #include "engine/services/case_reader.h"
+#include "engine/services/keyword_hints.h"
 #include "host/tavixwlib.h"
 
 namespace {
@@ -52,8 +53,12 @@ Word variableHandle(Word dictionary, Word index) {
 // ---- Messages ------------------------------------------------------------
 
 void BP_ERROR(Word text, Word messageClass, Word severity) {
-  builder().reportError(text, messageClass, severity);
+  const std::string shown = builder().reportError(text, messageClass, severity);
   if (severity >= 3) Session::current().global.errorFlag = kTrue;
+  // The procedure's message stands as it is; what the engine knows of the
+  // cause (the valid keywords, the workspace needed) follows as a note.
+  const std::string hint = engine::hintAfterMessage(shown, severity);
+  if (!hint.empty()) builder().message(engine::output::Severity::Note, hint, std::nullopt);
 }
 
 Word GETTXT(Word number, std::span<char> buffer) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/core/session.h"
+#include "engine/services/keyword_hints.h"
 #include "host/tavixwlib.h"
 
 namespace {
@@ -47,6 +48,7 @@ void SSTACK(ProxWorkspace& /*ws*/, Word& stack, Word mode, Word& status) {
   const Word words = static_cast<Word>(s.commandTokens.size()) + kStackOverheadWords;
   const Word offset = s.workspace.allocate(words);
   if (offset == 0) {
+    engine::recordWorkspaceRefusal(words * 8, s.workspace.bytesInUse(), s.workspace.limitBytes());
     status = 1;
     return;
   }

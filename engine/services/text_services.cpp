@@ -3,7 +3,9 @@
 // command language (docs/command-language.md, "Keywords").
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
+#include "engine/services/keyword_hints.h"
 #include "host/tavixwlib.h"
 
 namespace {
@@ -24,32 +26,41 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
                     [](char a, char b) { return upperChar(a) == upperChar(b); });
 }
 
-// Length of the part that token and entry share under the abbreviation rule,
-// or 0 when they do not match: one must be a prefix of the other, and the
-// shared part must be at least three characters long or the whole entry.
-std::size_t sharedLength(std::string_view token, std::string_view entry) {
-  if (token.empty() || entry.empty()) return 0;
-  const std::size_t shared = std::min(token.size(), entry.size());
-  const bool prefix = token.size() <= entry.size() ? startsWithNoCase(entry, token)
-                                                   : startsWithNoCase(token, entry);
-  if (!prefix) return 0;
-  return shared >= 3 || shared == entry.size() ? shared : 0;
+// A token stands for a keyword when it is the whole word or its first three
+// or more letters. Anything longer or different is not taken for it: with
+// "EUCLIDEANSQUARED" or "JACARD" a guess would compute a measure nobody
+// asked for.
+bool abbreviates(std::string_view token, std::string_view word) {
+  if (token.size() > word.size() || !startsWithNoCase(word, token)) return false;
+  return token.size() == word.size() || token.size() >= 3;
 }
 
 }  // namespace
 
 Word QABMCH(std::string_view token, std::span<const Keyword> table) {
   token = trimBlanks(token);
-  Word best = 0;
-  std::size_t bestLength = 0;
-  for (std::size_t k = 0; k < table.size(); ++k) {
-    const std::size_t length = sharedLength(token, trimBlanks(table[k].view()));
-    if (length > bestLength) {  // strictly longer: the earlier entry wins a tie
-      best = static_cast<Word>(k + 1);
-      bestLength = length;
+  Word found = 0;
+  bool ambiguous = false;
+  if (!token.empty()) {
+    for (std::size_t k = 0; k < table.size(); ++k) {
+      const std::string_view word = engine::fullKeyword(trimBlanks(table[k].view()));
+      if (word.empty() || !abbreviates(token, word)) continue;
+      if (token.size() == word.size()) {  // the whole word beats any abbreviation
+        found = static_cast<Word>(k + 1);
+        ambiguous = false;
+        break;
+      }
+      if (found != 0) ambiguous = true;
+      found = static_cast<Word>(k + 1);
     }
   }
-  return best;
+  if (ambiguous) found = 0;
+  if (found == 0) {
+    engine::recordKeywordMiss(token, table);
+  } else {
+    engine::clearKeywordMiss();
+  }
+  return found;
 }
 
 bool QEQUAL(std::string_view token, std::string_view word) {

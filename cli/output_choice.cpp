@@ -1,0 +1,37 @@
+#include "cli/output_choice.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace cli {
+
+std::optional<std::string> formatOfExtension(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".txt") return "text";
+  if (extension == ".json") return "json";
+  if (extension == ".html") return "html";
+  return std::nullopt;
+}
+
+std::optional<std::string> chooseFormat(bool given, const std::string& format,
+                                        const std::string& outputPath, std::string& error) {
+  const std::optional<std::string> implied =
+      outputPath.empty() ? std::nullopt : formatOfExtension(outputPath);
+  if (!given) return implied.value_or("text");
+  if (implied && *implied != format) {
+    error = "--format " + format + " contradicts the output file " + outputPath + ", which is " +
+            *implied + " by its extension";
+    return std::nullopt;
+  }
+  return format;
+}
+
+bool messagesNeedCopy(const std::string& format, const std::string& outputPath,
+                      bool stdoutIsTerminal) {
+  return format != "text" || !outputPath.empty() || !stdoutIsTerminal;
+}
+
+}  // namespace cli
