@@ -83,6 +83,10 @@ class Engine {
 // working data: what an Engine shows its output with.
 std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out);
 
+// Says that the program reads its commands from standard input, so that
+// LOAD "-" (data from standard input) is refused with a clear message.
+void standardInputHoldsCommands();
+
 // The request to stop: set to 1 (a signal handler may do so), it makes the
 // running command stop at its next interrupt check (ATNJMP) and the run end.
 volatile std::sig_atomic_t& interruptRequest();
