@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/data_options.h"
 #include "cli/interrupt.h"
 #include "cli/output_choice.h"
 #include "cli/output_file.h"
@@ -32,7 +34,7 @@ constexpr int kExitInterrupted = 130;  // as a shell reports a command ended by 
 struct Settings {
   std::vector<std::string> files;
   std::vector<std::string> commands;
-  std::string data;
+  DataOptions data;
   std::string format = "text";
   std::string outputPath;
   std::string workspace = "4G";
@@ -81,16 +83,6 @@ std::optional<std::string> readSource(const std::string& name, std::string& erro
   return text.str();
 }
 
-// "LOAD" with the file name quoted for the command language.
-std::string loadCommand(const std::string& path) {
-  std::string quoted;
-  for (char c : path) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
-  return "LOAD \"" + quoted + "\".";
-}
-
 void describe(CLI::App& app, Settings& s) {
   app.description(
       "Computes proximities (similarities and dissimilarities) between the cases or the "
@@ -98,7 +90,7 @@ void describe(CLI::App& app, Settings& s) {
       "or with FILE '-', reads commands from standard input. See docs/command-language.md.");
   app.add_option("FILE", s.files, "command files to run, in order ('-' for standard input)");
   app.add_option("-e,--execute", s.commands, "run these commands after the files (repeatable)");
-  app.add_option("--data", s.data, "load this CSV file as the working data first");
+  addDataOptions(app, s.data);
   app.add_option("--format", s.format,
                  "output format (default: from the -o file's extension .txt, .json or .html, "
                  "else text)")
@@ -150,7 +142,7 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
   cli::installInterruptHandler();
 
   bool completed = true;
-  if (!s.data.empty()) completed = eng.run(loadCommand(s.data), "--data");
+  if (!s.data.data.empty()) completed = eng.run(loadCommand(s.data), "--data");
 
   std::vector<std::string> files = s.files;
   if (files.empty() && s.commands.empty()) {
@@ -202,6 +194,14 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   settings.format = *format;
+  const bool commandsFromStandardInput =
+      (settings.files.empty() && settings.commands.empty()) ||
+      std::find(settings.files.begin(), settings.files.end(), "-") != settings.files.end();
+  if (const auto error = dataOptionsError(settings.data, commandsFromStandardInput)) {
+    std::cerr << "proximities: " << *error << '\n';
+    return kExitUsage;
+  }
+  if (commandsFromStandardInput) engine::standardInputHoldsCommands();
   const std::optional<std::int64_t> workspace = parseSize(settings.workspace);
   if (!workspace) {
     std::cerr << "proximities: --workspace takes a size such as 65536, 512K, 64M or 4G\n";

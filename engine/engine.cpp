@@ -14,9 +14,10 @@
 #include "engine/core/session.h"
 #include "engine/core/timing.h"
 #include "engine/data/column_dataset.h"
+#include "engine/data/csv_dialect.h"
 #include "engine/data/csv_table.h"
 #include "engine/data/data_commands.h"
-#include "engine/data/variable_names.h"
+#include "engine/data/spooled_input.h"
 #include "engine/output/builder.h"
 #include "engine/output/message_echo.h"
 #include "engine/output/renderer.h"
@@ -148,21 +149,26 @@ std::string lowerCase(std::string_view text) {
 double systemMissingValue() { return data::kSystemMissing; }
 
 std::vector<std::string> variableNamesFor(const std::vector<std::string>& headers) {
-  return data::variableNames(headers);
+  std::vector<std::string> names;
+  names.reserve(headers.size());
+  for (data::HeaderName& made : data::makeVariableNames(headers))
+    names.push_back(std::move(made.name));
+  return names;
 }
 
 struct Engine::SavedSession {
   std::shared_ptr<Dataset> dataset;
   SplitSettings split;
   std::int64_t weightVariable;
+  std::string failedLoad;
   OutputBuilder* output;
   std::int64_t workspaceBytes;
 };
 
 Engine::Engine(const EngineOptions& options) {
   Session& s = Session::current();
-  previous_ = std::make_unique<SavedSession>(
-      SavedSession{s.dataset, s.split, s.weightVariable, s.output(), s.workspace.limitBytes()});
+  previous_ = std::make_unique<SavedSession>(SavedSession{
+      s.dataset, s.split, s.weightVariable, s.failedLoad, s.output(), s.workspace.limitBytes()});
   s.reset();
   s.workspace.setLimit(options.workspaceBytes);
   registerDataCommands();
@@ -203,6 +209,7 @@ Engine::~Engine() {
   s.dataset = previous_->dataset;
   s.split = previous_->split;
   s.weightVariable = previous_->weightVariable;
+  s.failedLoad = previous_->failedLoad;
   s.setOutput(previous_->output);
   if (s.workspace.limitBytes() != previous_->workspaceBytes) {
     s.workspace.setLimit(previous_->workspaceBytes);
@@ -210,8 +217,10 @@ Engine::~Engine() {
 }
 
 void Engine::registerProcedure(std::string word, std::size_t minLetters, ProcedureEntry entry) {
-  registerCommand(std::move(word), minLetters,
-                  [entry](Session& s, Args& args) { runProcedure(s, args.command(), entry); });
+  registerCommand(std::move(word), minLetters, [entry](Session& s, Args& args) {
+    skipWithoutLoadedData(s);
+    runProcedure(s, args.command(), entry);
+  });
 }
 
 void Engine::setWorkingData(std::vector<DataColumn> columns, std::string source) {
@@ -323,6 +332,8 @@ void Engine::runCommand(const Command& command, std::string_view sourceName) {
   if (progress_) progress_->beginCommand(ProgressMeter::Clock::now());
   try {
     dispatch(command);
+  } catch (const CommandSkipped& e) {
+    s.message(1, e.what());
   } catch (const Interrupted&) {
     showError("The command was interrupted.");
     interrupted_ = true;
@@ -378,6 +389,8 @@ std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostre
   if (diagnostics != nullptr) renderer = output::makeMessageEcho(std::move(renderer), *diagnostics);
   return OutputBuilder::create(std::move(renderer), workingDataSplitTitles);
 }
+
+void standardInputHoldsCommands() { data::reserveStandardInputForCommands(); }
 
 volatile std::sig_atomic_t& interruptRequest() { return Session::current().interruptRequested; }
 

@@ -118,10 +118,15 @@ std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostre
                                                  std::ostream* html = nullptr,
                                                  std::ostream* diagnostics = nullptr);
 
-// The variable names that columns headed `headers` get: a valid name is kept,
-// any other is made valid (engine/data/variable_names.h), and all differ in
-// more than case.
+// The variable names that columns headed `headers` get, by the rule LOAD
+// uses for a header row (engine/data/csv_dialect.h, makeVariableNames): a
+// valid name is kept, any other is made valid, and all differ in more than
+// case.
 std::vector<std::string> variableNamesFor(const std::vector<std::string>& headers);
+
+// Says that the program reads its commands from standard input, so that
+// LOAD "-" (data from standard input) is refused with a clear message.
+void standardInputHoldsCommands();
 
 // The request to stop: set to 1 (a signal handler may do so), it makes the
 // running command stop at its next interrupt check (ATNJMP) and the run end.

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <vector>
 
+#include "engine/core/session.h"
+
 namespace engine {
 namespace {
 
@@ -125,5 +127,11 @@ void Args::expectEnd() {
 }
 
 void Args::fail(const std::string& message) const { throw CommandError(message); }
+
+void skipWithoutLoadedData(const Session& session) {
+  if (session.failedLoad.empty()) return;
+  throw CommandSkipped("Skipped: the " + session.failedLoad +
+                       " failed, and this command needs the data it was to load.");
+}
 
 }  // namespace engine

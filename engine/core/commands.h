@@ -41,6 +41,16 @@ struct CommandError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Thrown by a command that does not run because an earlier one it depends on
+// failed; its message is shown as a note, not an error.
+struct CommandSkipped : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Throws CommandSkipped when a LOAD or INLINE failed since data last loaded:
+// the commands after it were meant for the data it did not load.
+void skipWithoutLoadedData(const Session& session);
+
 using CommandHandler = std::function<void(Session&, Args&)>;
 
 // A command word is recognised by its full name or by an abbreviation of at

@@ -42,6 +42,7 @@ void Session::reset() {
   dataset.reset();
   split = SplitSettings{};
   weightVariable = 0;
+  failedLoad.clear();
   matrixDictionary = nullptr;
   matrixOutputDictionary = nullptr;
   entryWork = EntryWork{};

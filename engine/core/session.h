@@ -63,6 +63,9 @@ class Session {
   Dictionary& dictionary();          // the working dictionary (empty one without data)
   SplitSettings split;
   std::int64_t weightVariable = 0;  // 0: none
+  // Set when a LOAD or INLINE fails: "LOAD at file:line". Until data load
+  // again, the commands that need data are skipped (CommandSkipped).
+  std::string failedLoad;
 
   // The dictionary the dictionary services act on, as dictionaryState.selected
   // says: 0 or 1 the working data, 2 the matrix input file's, 3 the matrix

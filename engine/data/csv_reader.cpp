@@ -85,29 +85,30 @@ struct LineBytes {
   bool blanks = false;  // a space or tab, which may need trimming
 };
 
-LineBytes classifyBytes(std::string_view line) {
+// otherBlank: the tab, or the space when the tab is the separator.
+LineBytes classifyBytes(std::string_view line, char otherBlank) {
   unsigned char unusual = 0;
   unsigned char blanks = 0;
   for (const char c : line) {
     const auto b = static_cast<unsigned char>(c);
     unusual |= (b == '"' || b == '\r' || b == 0 || b >= 0x80) ? 1 : 0;
-    blanks |= (b == ' ' || b == '\t') ? 1 : 0;
+    blanks |= (c == ' ' || c == otherBlank) ? 1 : 0;
   }
   return {unusual != 0, blanks != 0};
 }
 
-bool isBlankChar(char c) { return c == ' ' || c == '\t'; }
-
-// libcsv drops spaces and tabs around an unquoted field.
-std::string_view trimSpacesAndTabs(std::string_view field) {
-  while (!field.empty() && isBlankChar(field.front())) field.remove_prefix(1);
-  while (!field.empty() && isBlankChar(field.back())) field.remove_suffix(1);
+// libcsv drops spaces and tabs around an unquoted field (but never the
+// separator).
+std::string_view trimBlanks(std::string_view field, char otherBlank) {
+  auto isBlank = [otherBlank](char c) { return c == ' ' || c == otherBlank; };
+  while (!field.empty() && isBlank(field.front())) field.remove_prefix(1);
+  while (!field.empty() && isBlank(field.back())) field.remove_suffix(1);
   return field;
 }
 
-bool isBlankPiece(std::span<const char> piece) {
+bool isBlankPiece(std::span<const char> piece, char otherBlank) {
   for (char c : piece) {
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+    if (c != ' ' && c != otherBlank && c != '\r' && c != '\n') return false;
   }
   return true;
 }
@@ -130,12 +131,20 @@ std::unique_ptr<ByteSource> openMemorySource(std::shared_ptr<const std::string> 
   return std::make_unique<MemorySource>(std::move(text));
 }
 
-CsvRecordReader::CsvRecordReader(std::unique_ptr<ByteSource> source, std::string sourceName)
-    : source_(std::move(source)), sourceName_(std::move(sourceName)), buffer_(kPieceBytes) {
+CsvRecordReader::CsvRecordReader(std::unique_ptr<ByteSource> source, std::string sourceName,
+                                 char separator)
+    : source_(std::move(source)),
+      sourceName_(std::move(sourceName)),
+      separator_(separator),
+      otherBlank_(separator == kTab ? ' ' : kTab),
+      buffer_(kPieceBytes) {
   // Strict: a stray quote is an error rather than a silently different value.
   if (csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI) != 0) {
     throw DataError("Out of memory starting the CSV parser.");
   }
+  // libcsv trims spaces and tabs, but tests for the separator first, so that
+  // a tab separator separates.
+  csv_set_delim(&parser_, static_cast<unsigned char>(separator));
 }
 
 CsvRecordReader::~CsvRecordReader() { csv_free(&parser_); }
@@ -200,10 +209,10 @@ bool CsvRecordReader::readPlainLine(CsvRecord& record) {
 CsvRecordReader::LineKind CsvRecordReader::splitPlainLine(std::string_view line,
                                                           CsvRecord& record) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  const LineBytes bytes = classifyBytes(line);
+  const LineBytes bytes = classifyBytes(line, otherBlank_);
   if (bytes.unusual) return LineKind::unusual;
-  const std::size_t commas = findCommas(line);
-  const std::size_t count = commas + 1;
+  const std::size_t separators = findSeparators(line);
+  const std::size_t count = separators + 1;
   const std::size_t kept = fieldLimit_ == 0 ? count : std::min(count, fieldLimit_);
   if (record.fields.size() < kept) record.fields.resize(kept);
   std::string_view field;
@@ -211,14 +220,14 @@ CsvRecordReader::LineKind CsvRecordReader::splitPlainLine(std::string_view line,
   if (!bytes.blanks && line.size() <= kMaxFieldBytes) {
     // The everyday line: no field to trim, none too long.
     for (std::size_t k = 0; k < kept; ++k) {
-      const std::size_t end = k < commas ? commaOffsets_[k] : line.size();
+      const std::size_t end = k < separators ? separatorOffsets_[k] : line.size();
       record.fields[k] = field = {line.data() + start, end - start};
       start = end + 1;
     }
   } else {
     for (std::size_t k = 0; k < count; ++k) {
-      const std::size_t end = k < commas ? commaOffsets_[k] : line.size();
-      field = trimSpacesAndTabs({line.data() + start, end - start});
+      const std::size_t end = k < separators ? separatorOffsets_[k] : line.size();
+      field = trimBlanks({line.data() + start, end - start}, otherBlank_);
       // Fields past the limit are only counted; but an overlong one is
       // libcsv's to report all the same.
       if (field.size() > kMaxFieldBytes) return LineKind::unusual;
@@ -234,18 +243,20 @@ CsvRecordReader::LineKind CsvRecordReader::splitPlainLine(std::string_view line,
   return LineKind::record;
 }
 
-// Puts the offset of every comma of the line into commaOffsets_, in order,
-// and returns their number. The line is read eight bytes at a time, and the
-// first two commas of each eight are stored whether there are any or not
-// (the count only moves past those there are): a branch on how many commas
-// each eight bytes hold would often be mispredicted.
-std::size_t CsvRecordReader::findCommas(std::string_view line) {
+// Puts the offset of every separator (a comma, say) of the line into
+// separatorOffsets_, in order, and returns their number. The line is read
+// eight bytes at a time, and the first two commas of each eight are stored
+// whether there are any or not (the count only moves past those there are):
+// a branch on how many commas each eight bytes hold would often be
+// mispredicted.
+std::size_t CsvRecordReader::findSeparators(std::string_view line) {
   // Room for a comma in every byte, and for the two stores past the last.
-  if (commaOffsets_.size() < line.size() + 2) commaOffsets_.resize(line.size() + 2);
-  std::uint32_t* offsets = commaOffsets_.data();
+  if (separatorOffsets_.size() < line.size() + 2) separatorOffsets_.resize(line.size() + 2);
+  std::uint32_t* offsets = separatorOffsets_.data();
+  const auto separator = static_cast<unsigned char>(separator_);
   std::size_t count = 0;
   auto storeCommas = [&](std::size_t offset, std::uint64_t word) {
-    std::uint64_t commas = bytesEqual(word, ',');
+    std::uint64_t commas = bytesEqual(word, separator);
     std::uint32_t* out = offsets + count;
     count += static_cast<std::size_t>(((commas >> 7) * kEveryByte) >> 56);
     // The top bit keeps the argument of countr_zero nonzero: with no comma
@@ -265,7 +276,7 @@ std::size_t CsvRecordReader::findCommas(std::string_view line) {
     storeCommas(offset, loadWord(line.data() + offset));
   if (offset != line.size()) {
     char tail[8];
-    std::memset(tail, ' ', sizeof tail);  // blanks: not commas
+    std::memset(tail, '\n', sizeof tail);  // not in the line, so not a separator
     std::memcpy(tail, line.data() + offset, line.size() - offset);
     storeCommas(offset, loadWord(tail));
   }
@@ -329,7 +340,7 @@ void CsvRecordReader::parsePiece(std::span<const char> piece) {
   if (std::memchr(piece.data(), '\0', piece.size()) != nullptr) {
     fail(line, "the file holds a NUL byte, so it is not UTF-8 text (UTF-16 or binary data?)");
   }
-  if (recordStartPending_ && !isBlankPiece(piece)) {
+  if (recordStartPending_ && !isBlankPiece(piece, otherBlank_)) {
     recordStartLine_ = line;
     recordStartPending_ = false;
   }

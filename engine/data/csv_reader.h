@@ -47,9 +47,13 @@ struct CsvRecord {
   std::string_view plainLine;
 };
 
-// Reads records in order. Blank lines are skipped; blanks around unquoted
-// fields are dropped; a UTF-8 byte-order mark is skipped. Every problem throws
-// DataError with "<source name> line N: ..." in the message.
+// The tab: a blank trimmed around fields, unless it is the separator.
+inline constexpr char kTab = '\t';
+
+// Reads records in order. Blank lines are skipped; blanks (spaces, and tabs
+// unless the tab separates the fields) around unquoted fields are dropped; a
+// UTF-8 byte-order mark is skipped. Every problem throws DataError with
+// "<source name> line N: ..." in the message.
 //
 // Most lines of a data file are plain: ASCII without quotes, ending in LF or
 // CRLF. Those are split straight from the buffer, which is several times
@@ -59,7 +63,7 @@ struct CsvRecord {
 // every message. Both give the same records.
 class CsvRecordReader {
  public:
-  CsvRecordReader(std::unique_ptr<ByteSource> source, std::string sourceName);
+  CsvRecordReader(std::unique_ptr<ByteSource> source, std::string sourceName, char separator = ',');
   ~CsvRecordReader();
   CsvRecordReader(const CsvRecordReader&) = delete;
   CsvRecordReader& operator=(const CsvRecordReader&) = delete;
@@ -82,7 +86,7 @@ class CsvRecordReader {
 
   bool readPlainLine(CsvRecord& record);
   LineKind splitPlainLine(std::string_view line, CsvRecord& record);
-  std::size_t findCommas(std::string_view line);
+  std::size_t findSeparators(std::string_view line);
   bool refill();         // false once the source is used up or the buffer is full
   bool feedNextPiece();  // false once the input is used up
   void parsePiece(std::span<const char> piece);
@@ -91,6 +95,10 @@ class CsvRecordReader {
 
   std::unique_ptr<ByteSource> source_;
   std::string sourceName_;
+  char separator_;
+  // Besides the space, the byte trimmed around fields and making a line
+  // blank: the tab, or the space again when the tab is the separator.
+  char otherBlank_;
   csv_parser parser_{};
   std::vector<char> buffer_;
   std::size_t bufferUsed_ = 0;   // bytes of buffer_ holding input
@@ -106,10 +114,10 @@ class CsvRecordReader {
   bool recordStartPending_ = true;  // the next non-blank piece starts a record
   std::size_t fieldLimit_ = 0;
   std::size_t fieldCount_ = 0;
-  std::vector<std::uint32_t> commaOffsets_;  // in the plain line being split
-  std::vector<std::string> fields_;          // fields of the record being parsed
-  std::deque<CsvRecord> ready_;              // completed records not yet handed out
-  std::string callbackError_;                // set by a callback; thrown after parsing
+  std::vector<std::uint32_t> separatorOffsets_;  // in the plain line being split
+  std::vector<std::string> fields_;              // fields of the record being parsed
+  std::deque<CsvRecord> ready_;                  // completed records not yet handed out
+  std::string callbackError_;                    // set by a callback; thrown after parsing
 };
 
 // Does the text hold well-formed UTF-8 (no overlong forms, no surrogates)?

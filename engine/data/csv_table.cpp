@@ -21,10 +21,14 @@ bool isBlank(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-bool isNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+// Bytes of non-ASCII characters count as letters, as in the command language.
+bool isNameStart(char c) {
+  return std::isalpha(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80 ||
+         c == '_';
+}
 
 bool isNameRest(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '@' ||
+  return isNameStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$' || c == '@' ||
          c == '#';
 }
 
@@ -46,28 +50,131 @@ std::string_view fieldAndRestOfLine(const CsvRecord& record, std::string_view fi
   return {field.data(), static_cast<std::size_t>(lineEnd - field.data())};
 }
 
-// isNumber(field); the everyday shapes are told without its checks.
+// isNumber(field); the everyday shapes are told without its checks. Decimal:
+// the decimal mark.
+template <char Decimal>
 bool isNumberField(const CsvRecord& record, std::string_view field) {
-  const std::size_t length = numberShapePrefix(fieldAndRestOfLine(record, field));
-  return (length != 0 && length == field.size()) || isNumber(field);
+  if constexpr (Decimal == '.') {
+    const std::size_t length = numberShapePrefix(fieldAndRestOfLine(record, field));
+    return (length != 0 && length == field.size()) || isNumber(field);
+  } else {
+    const std::size_t length = decimalCommaShapePrefix(fieldAndRestOfLine(record, field));
+    return (length != 0 && length == field.size()) || isDecimalCommaNumber(field);
+  }
 }
 
 // readNumber(field, value); everyday decimals are read without its checks.
+template <char Decimal>
 bool readNumberField(const CsvRecord& record, std::string_view field, double& value) {
-  const std::size_t length = readDecimalPrefix(fieldAndRestOfLine(record, field), value);
-  return (length != 0 && length == field.size()) || readNumber(field, value);
+  if constexpr (Decimal == '.') {
+    const std::size_t length = readDecimalPrefix(fieldAndRestOfLine(record, field), value);
+    return (length != 0 && length == field.size()) || readNumber(field, value);
+  } else {
+    const std::size_t length = readDecimalCommaPrefix(fieldAndRestOfLine(record, field), value);
+    return (length != 0 && length == field.size()) || readDecimalCommaNumber(field, value);
+  }
+}
+
+template <char Decimal>
+std::vector<ColumnScan> scanColumnsWith(CsvRecordReader& reader, const Layout& layout,
+                                        std::int64_t& recordCount) {
+  std::vector<ColumnScan> scans(layout.size());
+  reader.setFieldLimit(layout.size());
+  recordCount = 0;
+  CsvRecord record;
+  while (reader.next(record)) {
+    if (record.fieldCount != layout.size()) {
+      failAt(reader.sourceName(), record.line, fieldCountMessage(record, layout.size()));
+    }
+    for (std::size_t k = 0; k < layout.size(); ++k) {
+      const std::string_view field = record.fields[k];
+      ColumnScan& scan = scans[k];
+      if (layout[k].isMissingText(field)) {
+        ++scan.missing;
+        continue;
+      }
+      scan.longest = std::max(scan.longest, field.size());
+      if (scan.numeric) {
+        if (!isNumberField<Decimal>(record, field)) {
+          if (isBlank(field)) {
+            ++scan.blank;
+          } else {
+            scan.numeric = false;
+            scan.textLine = record.line;
+            scan.text = field;
+            // Every value before this one was a number or blank.
+            scan.holdsNumber = recordCount > scan.missing + scan.blank;
+          }
+        }
+      } else if (!scan.holdsNumber && !isBlank(field)) {
+        // Only for the note on a column made text (loadNotes): cheap, as it
+        // stops at the first number.
+        scan.holdsNumber = isNumberField<Decimal>(record, field);
+      }
+    }
+    ++recordCount;
+  }
+  return scans;
+}
+
+template <char Decimal>
+void recordToCaseWith(const CsvRecord& record, const Layout& layout, const std::string& sourceName,
+                      Case& out) {
+  const std::string changed = " (the data changed since they were loaded)";
+  if (record.fieldCount != layout.size()) {
+    failAt(sourceName, record.line, fieldCountMessage(record, layout.size()) + changed);
+  }
+  out.values.resize(layout.size());
+  out.strings.resize(layout.size());
+  for (std::size_t k = 0; k < layout.size(); ++k) {
+    const ColumnReading& column = layout[k];
+    std::string_view field = record.fields[k];
+    if (column.isMissingText(field)) field = {};
+    if (column.width == 0) {
+      out.strings[k].clear();
+      if (isBlank(field)) {
+        out.values[k] = kSystemMissing;
+      } else if (!readNumberField<Decimal>(record, field, out.values[k])) {
+        failAt(sourceName, record.line,
+               fmt::format("\"{}\" in numeric column {}", field, column.name) + " is not a number" +
+                   changed);
+      }
+    } else {
+      if (field.size() > static_cast<std::size_t>(column.width)) {
+        failAt(sourceName, record.line,
+               "the value of " + column.name + " is longer than its width " +
+                   std::to_string(column.width) + changed);
+      }
+      out.values[k] = 0.0;
+      out.strings[k].assign(field);
+      out.strings[k].resize(static_cast<std::size_t>(column.width), ' ');
+    }
+  }
 }
 
 }  // namespace
 
+bool isReservedWord(std::string_view name) {
+  const std::string low = lowerCase(name);
+  return low == "all" || low == "to";
+}
+
 bool isValidVariableName(std::string_view name) {
   if (name.empty() || name.size() > kMaxNameLength || !isNameStart(name[0])) return false;
-  return std::all_of(name.begin() + 1, name.end(), isNameRest);
+  return std::all_of(name.begin() + 1, name.end(), isNameRest) && !isReservedWord(name);
 }
 
 Format defaultFormat(int width) {
   if (width > 0) return Format{1, std::min(width, 255), 0};
   return Format{5, 8, 2};
+}
+
+std::vector<std::string> readHeaderTexts(CsvRecordReader& reader) {
+  CsvRecord header;
+  if (!reader.next(header)) {
+    throw DataError(reader.sourceName() + " is empty: it needs a header row of variable names.");
+  }
+  return {header.fields.begin(), header.fields.end()};
 }
 
 std::vector<std::string> readHeader(CsvRecordReader& reader) {
@@ -102,29 +209,9 @@ std::vector<std::string> readHeader(CsvRecordReader& reader) {
 }
 
 std::vector<ColumnScan> scanColumns(CsvRecordReader& reader, const Layout& layout,
-                                    std::int64_t& recordCount) {
-  std::vector<ColumnScan> scans(layout.size());
-  reader.setFieldLimit(layout.size());
-  recordCount = 0;
-  CsvRecord record;
-  while (reader.next(record)) {
-    if (record.fieldCount != layout.size()) {
-      failAt(reader.sourceName(), record.line, fieldCountMessage(record, layout.size()));
-    }
-    for (std::size_t k = 0; k < layout.size(); ++k) {
-      const std::string_view field = record.fields[k];
-      if (layout[k].isMissingText(field)) continue;
-      ColumnScan& scan = scans[k];
-      scan.longest = std::max(scan.longest, field.size());
-      if (scan.numeric && !isNumberField(record, field) && !isBlank(field)) {
-        scan.numeric = false;
-        scan.textLine = record.line;
-        scan.text = field;
-      }
-    }
-    ++recordCount;
-  }
-  return scans;
+                                    std::int64_t& recordCount, char decimal) {
+  return decimal == ',' ? scanColumnsWith<','>(reader, layout, recordCount)
+                        : scanColumnsWith<'.'>(reader, layout, recordCount);
 }
 
 Dictionary inferDictionary(const Layout& layout, const std::vector<ColumnScan>& scans) {
@@ -132,7 +219,9 @@ Dictionary inferDictionary(const Layout& layout, const std::vector<ColumnScan>& 
   for (std::size_t k = 0; k < layout.size(); ++k) {
     Variable v;
     v.name = layout[k].name;
-    if (!scans[k].numeric) v.width = static_cast<int>(std::max<std::size_t>(scans[k].longest, 1));
+    if (!scans[k].numeric || layout[k].forceString) {
+      v.width = static_cast<int>(std::max<std::size_t>(scans[k].longest, 1));
+    }
     v.print = v.write = defaultFormat(v.width);
     dictionary.add(std::move(v));
   }
@@ -140,36 +229,11 @@ Dictionary inferDictionary(const Layout& layout, const std::vector<ColumnScan>& 
 }
 
 void recordToCase(const CsvRecord& record, const Layout& layout, const std::string& sourceName,
-                  Case& out) {
-  const std::string changed = " (the data changed since they were loaded)";
-  if (record.fieldCount != layout.size()) {
-    failAt(sourceName, record.line, fieldCountMessage(record, layout.size()) + changed);
-  }
-  out.values.resize(layout.size());
-  out.strings.resize(layout.size());
-  for (std::size_t k = 0; k < layout.size(); ++k) {
-    const ColumnReading& column = layout[k];
-    std::string_view field = record.fields[k];
-    if (column.isMissingText(field)) field = {};
-    if (column.width == 0) {
-      out.strings[k].clear();
-      if (isBlank(field)) {
-        out.values[k] = kSystemMissing;
-      } else if (!readNumberField(record, field, out.values[k])) {
-        failAt(sourceName, record.line,
-               fmt::format("\"{}\" in numeric column {}", field, column.name) + " is not a number" +
-                   changed);
-      }
-    } else {
-      if (field.size() > static_cast<std::size_t>(column.width)) {
-        failAt(sourceName, record.line,
-               "the value of " + column.name + " is longer than its width " +
-                   std::to_string(column.width) + changed);
-      }
-      out.values[k] = 0.0;
-      out.strings[k].assign(field);
-      out.strings[k].resize(static_cast<std::size_t>(column.width), ' ');
-    }
+                  Case& out, char decimal) {
+  if (decimal == ',') {
+    recordToCaseWith<','>(record, layout, sourceName, out);
+  } else {
+    recordToCaseWith<'.'>(record, layout, sourceName, out);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "engine/data/data_commands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <memory>
 #include <string>
@@ -22,6 +23,7 @@ using data::parseVariableList;
 constexpr std::size_t kMaxSplitVariables = 8;
 
 Dictionary& requireData(Session& session, const Args& args) {
+  skipWithoutLoadedData(session);
   if (!session.dataset) {
     args.fail("There are no working data yet: LOAD a CSV file or give INLINE data first.");
   }
@@ -34,8 +36,11 @@ void replaceWorkingData(Session& session, std::shared_ptr<data::CsvDataset> data
                          data::countOf(dataset->caseCount(), "case", "cases") + " of " +
                          data::countOf(static_cast<std::int64_t>(dataset->dictionary.size()),
                                        "variable", "variables") +
-                         " from " + dataset->source() + ".");
+                         " from " + dataset->source() + data::dialectRemark(dataset->findings()) +
+                         ".");
+  for (const std::string& note : data::loadNotes(dataset->findings())) session.message(1, note);
   session.dataset = std::move(dataset);
+  session.failedLoad.clear();
   session.split = SplitSettings{};
   session.weightVariable = 0;
 }
@@ -49,30 +54,135 @@ bool anotherClause(Args& args) {
   return true;
 }
 
-void loadFile(Session& session, Args& args) {
-  if (args.atEnd() || args.peek().cls != kTokenString) {
-    args.fail("Give the file name in quotes, as in LOAD \"cars.csv\".");
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+char parseSeparator(Args& args) {
+  const std::string usage =
+      "SEPARATOR takes AUTO, COMMA, SEMICOLON, TAB, BAR or one character in quotes (\";\")";
+  if (!args.atEnd() && args.peek().cls == kTokenString) {
+    const std::string text = args.expectString();
+    if (text.size() != 1 || !data::isUsableSeparator(text[0])) {
+      args.fail(usage + "; \"" + text +
+                "\" is not one character other than a letter, digit, quote or blank.");
+    }
+    return text[0];
   }
-  const std::string path = args.expectString();
-  args.expectEnd();
-  std::shared_ptr<data::CsvDataset> dataset;
+  if (args.atEnd() || args.peek().cls != kTokenName) args.fail(usage + ".");
+  const std::string word = upper(args.peek().text);
+  const struct {
+    const char* word;
+    char separator;
+  } words[] = {{"AUTO", 0}, {"COMMA", ','}, {"SEMICOLON", ';'}, {"TAB", data::kTab}, {"BAR", '|'}};
+  for (const auto& [name, separator] : words) {
+    if (word == name) {
+      args.next();
+      return separator;
+    }
+  }
+  args.fail(usage + ", not " + args.peek().text + ".");
+}
+
+char parseDecimal(Args& args) {
+  if (args.nextIsWord("POINT") || args.nextIsWord("COMMA")) {
+    return upper(args.next().text) == "POINT" ? '.' : ',';
+  }
+  args.fail("DECIMAL takes POINT or COMMA.");
+}
+
+std::vector<std::string> parseMissingTexts(Args& args) {
+  std::vector<std::string> texts;
+  while (!atClauseEnd(args)) {
+    if (args.peek().cls != kTokenString) {
+      args.fail("MISSING takes texts in quotes, as in /MISSING = \"\" \"NA\" \"-\", not " +
+                args.peek().text + ".");
+    }
+    texts.push_back(args.expectString());
+  }
+  if (texts.empty()) {
+    args.fail("MISSING needs at least one text in quotes, as in /MISSING = \"\" \"NA\".");
+  }
+  return texts;
+}
+
+// The subcommands LOAD and INLINE share: /SEPARATOR, /DECIMAL, /MISSING, each
+// at most once and in any order, "=" optional.
+data::CsvDialect parseDialect(Args& args, std::string_view command) {
+  data::CsvDialect dialect;
+  std::vector<std::string> seen;
+  while (!args.atEnd()) {
+    args.expectDelim(kDelimSlash, "\"/\" and a subcommand, or the end of the command");
+    if (args.atEnd() || args.peek().cls != kTokenName) {
+      args.fail(std::string(command) + " takes the subcommands SEPARATOR, DECIMAL and MISSING.");
+    }
+    const std::string word = upper(args.peek().text);
+    if (word != "SEPARATOR" && word != "DECIMAL" && word != "MISSING") {
+      args.fail("Unknown " + std::string(command) + " subcommand " + args.peek().text +
+                ": use SEPARATOR, DECIMAL or MISSING.");
+    }
+    if (std::find(seen.begin(), seen.end(), word) != seen.end()) {
+      args.fail(word + " is given twice.");
+    }
+    seen.push_back(word);
+    args.next();
+    if (args.nextIsDelim(kDelimEquals)) args.next();
+    if (word == "SEPARATOR") {
+      dialect.separator = parseSeparator(args);
+    } else if (word == "DECIMAL") {
+      dialect.decimal = parseDecimal(args);
+    } else {
+      dialect.missingTexts = parseMissingTexts(args);
+    }
+    if (!atClauseEnd(args)) {
+      args.fail("The " + word + " subcommand should end before " + args.peek().text + ".");
+    }
+  }
+  return dialect;
+}
+
+// Runs a LOAD or INLINE; when it fails, the commands that need data are
+// skipped until data load (see skipWithoutLoadedData).
+template <class Load>
+void loadingData(Session& session, Args& args, const Load& load) {
   try {
-    dataset = std::make_shared<data::FileDataset>(path);
-  } catch (const DataError& e) {
-    args.fail(e.what());
+    load();
+  } catch (...) {
+    session.failedLoad =
+        upper(args.command().tokens.front().text) + " at " + session.sourceLocation;
+    throw;
   }
-  replaceWorkingData(session, std::move(dataset));
+}
+
+void loadFile(Session& session, Args& args) {
+  loadingData(session, args, [&] {
+    if (args.atEnd() || args.peek().cls != kTokenString) {
+      args.fail("Give the file name in quotes, as in LOAD \"cars.csv\".");
+    }
+    const std::string path = args.expectString();
+    const data::CsvDialect dialect = parseDialect(args, "LOAD");
+    std::shared_ptr<data::CsvDataset> dataset;
+    try {
+      dataset = std::make_shared<data::FileDataset>(path, dialect);
+    } catch (const DataError& e) {
+      args.fail(e.what());
+    }
+    replaceWorkingData(session, std::move(dataset));
+  });
 }
 
 void loadInline(Session& session, Args& args) {
-  args.expectEnd();
-  std::shared_ptr<data::CsvDataset> dataset;
-  try {
-    dataset = std::make_shared<data::InlineDataset>(args.command().inlineLines);
-  } catch (const DataError& e) {
-    args.fail(e.what());
-  }
-  replaceWorkingData(session, std::move(dataset));
+  loadingData(session, args, [&] {
+    const data::CsvDialect dialect = parseDialect(args, "INLINE");
+    std::shared_ptr<data::CsvDataset> dataset;
+    try {
+      dataset = std::make_shared<data::InlineDataset>(args.command().inlineLines, dialect);
+    } catch (const DataError& e) {
+      args.fail(e.what());
+    }
+    replaceWorkingData(session, std::move(dataset));
+  });
 }
 
 double rangeEnd(Args& args, std::string_view infinityWord, double infinity) {

@@ -119,9 +119,10 @@ bool takeShortExponent(const char*& p, const char* end, int& exponent) {
   return true;
 }
 
-}  // namespace
-
-std::size_t readDecimalPrefix(std::string_view text, double& value) {
+// The readers below for a decimal point or a decimal comma: Point is the
+// character that starts the fraction.
+template <char Point>
+std::size_t readDecimalPrefixWith(std::string_view text, double& value) {
   const char* first = text.data();
   const char* end = first + text.size();
   const char* p = first;
@@ -133,7 +134,7 @@ std::size_t readDecimalPrefix(std::string_view text, double& value) {
   std::ptrdiff_t digits = p - firstDigit;
   int scale = 0;
   if (digits == 0) return 0;
-  if (p != end && *p == '.') {
+  if (p != end && *p == Point) {
     const char* firstDecimal = ++p;
     p = takeDigits(p, first, end, whole);
     if (p == firstDecimal) return 0;
@@ -157,7 +158,8 @@ std::size_t readDecimalPrefix(std::string_view text, double& value) {
   return static_cast<std::size_t>(p - first);
 }
 
-std::size_t numberShapePrefix(std::string_view text) {
+template <char Point>
+std::size_t numberShapePrefixWith(std::string_view text) {
   const char* first = text.data();
   const char* end = first + text.size();
   const char* p = first;
@@ -165,7 +167,7 @@ std::size_t numberShapePrefix(std::string_view text) {
   const char* firstDigit = p;
   p = skipDigits(p, first, end);
   if (p == firstDigit) return 0;
-  if (p != end && *p == '.') {
+  if (p != end && *p == Point) {
     const char* firstDecimal = ++p;
     p = skipDigits(p, first, end);
     if (p == firstDecimal) return 0;
@@ -178,6 +180,33 @@ std::size_t numberShapePrefix(std::string_view text) {
   // zero or 1e-299 to 1e299, far from overflow and underflow.
   const auto length = static_cast<std::size_t>(p - first);
   return length <= 200 ? length : 0;
+}
+
+// The number text with its decimal comma made a point, in `copy`; false when
+// the text holds a point (which a decimal comma leaves no place for) or more
+// than one comma.
+bool withDecimalPoint(std::string_view text, std::string& copy) {
+  if (text.find('.') != std::string_view::npos) return false;
+  const std::size_t comma = text.find(',');
+  if (comma != std::string_view::npos && text.find(',', comma + 1) != std::string_view::npos) {
+    return false;
+  }
+  copy.assign(text);
+  if (comma != std::string_view::npos) copy[comma] = '.';
+  return true;
+}
+
+}  // namespace
+
+std::size_t readDecimalPrefix(std::string_view text, double& value) {
+  return readDecimalPrefixWith<'.'>(text, value);
+}
+std::size_t readDecimalCommaPrefix(std::string_view text, double& value) {
+  return readDecimalPrefixWith<','>(text, value);
+}
+std::size_t numberShapePrefix(std::string_view text) { return numberShapePrefixWith<'.'>(text); }
+std::size_t decimalCommaShapePrefix(std::string_view text) {
+  return numberShapePrefixWith<','>(text);
 }
 
 bool readNumber(std::string_view text, double& value) {
@@ -195,6 +224,16 @@ bool isNumber(std::string_view text) {
   double value = 0.0;
   text = trimBlanks(text);
   return (!text.empty() && numberShapePrefix(text) == text.size()) || readNumber(text, value);
+}
+
+bool readDecimalCommaNumber(std::string_view text, double& value) {
+  std::string copy;
+  return withDecimalPoint(text, copy) && readNumber(copy, value);
+}
+
+bool isDecimalCommaNumber(std::string_view text) {
+  double value = 0.0;
+  return readDecimalCommaNumber(text, value);
 }
 
 std::optional<double> parseNumber(std::string_view text) {

@@ -32,6 +32,14 @@ std::size_t readDecimalPrefix(std::string_view text, double& value);
 // it; 0 when it does not start with one (isNumber may still give true).
 std::size_t numberShapePrefix(std::string_view text);
 
+// The same readers for a decimal comma: "2,5" is 2.5, and a text with a
+// point ("2.5", "1.000,5") is no number. Only the reading of the fraction
+// differs; the rest of the rules are those above.
+bool readDecimalCommaNumber(std::string_view text, double& value);
+bool isDecimalCommaNumber(std::string_view text);
+std::size_t readDecimalCommaPrefix(std::string_view text, double& value);
+std::size_t decimalCommaShapePrefix(std::string_view text);
+
 // The shortest text that reads back as exactly this value: 1, 2.5, 1e+300.
 std::string formatNumber(double value);
 

@@ -238,11 +238,15 @@ TableSchema readSchemaFile(const std::filesystem::path& path) {
 
 void matchSchemaToHeader(const TableSchema& schema, Layout& layout, const std::string& sidecarName,
                          const std::string& csvName) {
+  const auto names = [](const ColumnReading& c, std::string_view name) {
+    return sameNameIgnoringCase(c.headerText, name) || sameNameIgnoringCase(c.name, name);
+  };
   for (std::size_t k = 0; k < schema.fields.size(); ++k) {
     const std::string& name = schema.fields[k].name;
-    const auto found = std::find_if(layout.begin(), layout.end(), [&](const ColumnReading& c) {
-      return sameNameIgnoringCase(c.name, name);
-    });
+    // Its own column first: header texts may differ in case alone (x, X).
+    if (k < layout.size() && names(layout[k], name)) continue;
+    const auto found = std::find_if(layout.begin(), layout.end(),
+                                    [&](const ColumnReading& c) { return names(c, name); });
     if (found == layout.end()) {
       throw DataError(sidecarName + ": field \"" + name + "\" is not a column of " + csvName + ".");
     }
@@ -262,7 +266,7 @@ void matchSchemaToHeader(const TableSchema& schema, Layout& layout, const std::s
                     layout[schema.fields.size()].name + "\").");
   }
   for (std::size_t k = 0; k < layout.size(); ++k) {
-    layout[k].missingTexts = schema.fields[k].missingTexts.value_or(schema.missingTexts);
+    if (schema.fields[k].missingTexts) layout[k].setMissingTexts(*schema.fields[k].missingTexts);
   }
 }
 

@@ -32,7 +32,7 @@ struct FieldSchema {
 
 struct TableSchema {
   std::vector<FieldSchema> fields;
-  std::vector<std::string> missingTexts{""};  // the table's "missingValues"
+  std::optional<std::vector<std::string>> missingTexts;  // the table's "missingValues"
 };
 
 // NAME.schema.json for NAME.csv (any extension is replaced).
@@ -43,7 +43,8 @@ TableSchema parseSchema(std::string_view jsonText, const std::string& sidecarNam
 TableSchema readSchemaFile(const std::filesystem::path& path);
 
 // The schema's fields must be the header's columns, in order (names compared
-// without regard to case). Fills each column's missing texts.
+// without regard to case, with the header's text or the variable name made
+// of it). Gives the columns of fields with missing texts of their own those.
 void matchSchemaToHeader(const TableSchema& schema, Layout& layout, const std::string& sidecarName,
                          const std::string& csvName);
 

@@ -48,7 +48,7 @@ class ProximitiesWarning(UserWarning):
 def variable_names(headers):
     """The variable names columns headed ``headers`` get in the engine.
 
-    Valid names are kept; others are made valid (``0`` becomes ``v0``,
+    Valid names are kept; others are made valid (``0`` becomes ``V0``,
     ``"fuel use"`` becomes ``fuel_use``) and all differ in more than case.
     """
     return _native.variable_names([str(h) for h in headers])

@@ -45,7 +45,7 @@ def test_rows_are_labelled_by_the_index_or_the_id_column(cars):
 def test_columns_that_are_not_names_are_renamed_and_keep_their_labels():
     x = np.random.default_rng(2).normal(size=(5, 4))
     frame = pd.DataFrame(x, columns=[0, "fuel use", "fuel_use", "2nd"])
-    assert proximities.variable_names(frame.columns) == ["v0", "fuel_use_2", "fuel_use", "v2nd"]
+    assert proximities.variable_names(frame.columns) == ["V0", "fuel_use_2", "fuel_use", "V2nd"]
     got = proximities.matrix(frame, "CORRELATION", view="variable")
     assert list(got.index) == [0, "fuel use", "fuel_use", "2nd"] == list(got.columns)
     close(got.to_numpy(), np.corrcoef(x.T))
