@@ -83,7 +83,7 @@ class VariableListReader {
     }
     const std::string name(currentTokenText());
     if (allowAll_ && equalNoCase(name, "ALL")) {
-      for (std::size_t k = 1; k <= dictionary_.size(); ++k) add(static_cast<Word>(k));
+      addAll();
       SSNXT1(stack_);
       return;
     }
@@ -104,6 +104,30 @@ class VariableListReader {
     }
     for (Word k = first; k <= last; ++k) add(k);
     SSNXT1(stack_);
+  }
+
+  // ALL in a list of numeric variables stands for the numeric ones: data
+  // with a label column (an ID, a row-name index) are the usual case, and a
+  // note says what was left out.
+  void addAll() {
+    std::vector<std::string> skipped;
+    for (std::size_t k = 1; k <= dictionary_.size(); ++k) {
+      const engine::Variable& v = dictionary_.at(static_cast<Word>(k));
+      if (numericOnly_ && v.isString()) {
+        skipped.push_back(v.name);
+      } else {
+        add(static_cast<Word>(k));
+      }
+    }
+    if (skipped.empty()) return;
+    if (skipped.size() == dictionary_.size()) {
+      throw ListError{"ALL names no numeric variable: every variable of the data is a string."};
+    }
+    std::string list;
+    for (const std::string& n : skipped) list += (list.empty() ? "" : ", ") + n;
+    Session::current().message(
+        1, "ALL stands for the numeric variables here; it leaves out the string " +
+               std::string(skipped.size() == 1 ? "variable " : "variables ") + list + ".");
   }
 
   Word lookUp(const std::string& name) const {

@@ -128,6 +128,15 @@ class Dialects(unittest.TestCase):
         self.assertEqual([row[1] for row in body], [STATES[k] for k, _ in kept])
         self.assertMatrix(matrix, [[euclid(a, b) for _, b in kept] for _, a in kept])
 
+        # ALL leaves the index column out, and says so.
+        r = run(["--data", "arrests.csv", "-e",
+                 "PROXIMITIES ALL /ID=rowname /PRINT=NONE /MATRIX=OUT('all.csv')."], self.dir)
+        self.assertEqual(r.status, 0, r.text)
+        self.assertIn("ALL stands for the numeric variables here; it leaves out the string "
+                      "variable rowname.", r.out)
+        _, _, everything = read_matrix(os.path.join(self.dir, "all.csv"))
+        self.assertEqual(everything, matrix)
+
     def test_r_write_csv_quotes_every_text(self):
         out = io.StringIO()
         out.write('"","Murder","Assault","UrbanPop","Rape"\n')

@@ -119,6 +119,8 @@ TEST_F(DictionaryServices, VariableListsOfNamesRangesAndAll) {
   EXPECT_THAT(list("PROX b a b.", 6, 0, 0), ElementsAre(2, 1, 2));
   EXPECT_THAT(list("PROX b TO d name.", 6, 1), ElementsAre(2, 3, 4, 6));
   EXPECT_THAT(list("PROX all / MEASURE=JACCARD.", 6, 1), ElementsAre(1, 2, 3, 4, 5, 6));
+  // Where only numeric variables may be listed, ALL leaves the string out.
+  EXPECT_THAT(list("PROX all / MEASURE=JACCARD."), ElementsAre(1, 2, 3, 4, 5));
   EXPECT_TRUE(endsAtSlash);
   EXPECT_FALSE(isTrue(Session::current().global.errorFlag));
 }
@@ -138,7 +140,7 @@ TEST_F(DictionaryServices, BadVariableListsAreErrors) {
   EXPECT_TRUE(fails("PROX a 5 / X."));     // not a name
   EXPECT_TRUE(fails("PROX / X."));         // nothing at all
   EXPECT_TRUE(fails("PROX a name / X."));  // a string variable
-  EXPECT_TRUE(fails("PROX all / X."));     // ALL takes the string variable too
+  EXPECT_TRUE(fails("PROX c TO name / X."));  // a range that takes in a string
   // More variables than the list can hold.
   Session::current().global.errorFlag = kFalse;
   EXPECT_TRUE(list("PROX a TO d.", 3).empty());
