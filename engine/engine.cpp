@@ -194,6 +194,8 @@ Engine::Engine(const EngineOptions& options) {
   output_ = makeOutputBuilder(options.format, progressOutput_ ? *progressOutput_ : out,
                               options.html, diagnostics);
   s.setOutput(output_.get());
+  previousKeepWrittenMatrix_ = keepingWrittenMatrices();
+  keepWrittenMatrices(options.keepWrittenMatrix);
 }
 
 Engine::~Engine() {
@@ -204,6 +206,8 @@ Engine::~Engine() {
   if (progress_) progress_->clear();
   setActiveProgressMeter(previousProgress_);
   commandTiming().setReport(previousTiming_);
+  keepWrittenMatrices(false);  // what this engine kept goes with it
+  keepWrittenMatrices(previousKeepWrittenMatrix_);
   Session& s = Session::current();
   s.reset();
   s.dataset = previous_->dataset;
@@ -265,6 +269,8 @@ void Engine::setWorkingData(std::vector<DataColumn> columns, std::string source)
   s.split = SplitSettings{};
   s.weightVariable = 0;
 }
+
+WrittenMatrix Engine::takeWrittenMatrix() { return engine::takeWrittenMatrix(); }
 
 std::vector<DataColumn> Engine::workingData() const {
   const Session& s = Session::current();

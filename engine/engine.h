@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/output/output_format.h"
+#include "engine/services/written_matrix.h"
 #include "host/workspace.h"
 
 namespace engine {
@@ -37,6 +38,9 @@ struct EngineOptions {
   // besides the output (cli: standard error, when the output is not text on a
   // terminal); null: nowhere.
   std::ostream* diagnostics = nullptr;
+  // MATRIX=OUT(*) keeps the matrix for takeWrittenMatrix instead of making it
+  // the working data (the Python module, which wants the numbers alone).
+  bool keepWrittenMatrix = false;
 };
 
 // A column of working data handed over in memory rather than in a file (the
@@ -85,6 +89,9 @@ class Engine {
   // The working data read back column by column (none without data): how the
   // matrix that MATRIX=OUT(*) made reaches the caller.
   std::vector<DataColumn> workingData() const;
+  // With EngineOptions::keepWrittenMatrix, the matrix the last MATRIX=OUT(*)
+  // wrote, handed over (one of no rows when there is none).
+  WrittenMatrix takeWrittenMatrix();
 
   bool errorShown() const { return errorShown_; }  // an error was shown at some point
   void finish();                                   // completes the output; idempotent
@@ -105,6 +112,7 @@ class Engine {
   std::unique_ptr<ProgressAwareBuffer> diagnosticsBuffer_;  // in front of the diagnostics
   std::unique_ptr<std::ostream> diagnosticsOutput_;
   ProgressMeter* previousProgress_ = nullptr;
+  bool previousKeepWrittenMatrix_ = false;
   bool errorShown_ = false;
   bool interrupted_ = false;
   bool finished_ = false;

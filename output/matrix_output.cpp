@@ -222,6 +222,39 @@ void prowrite_dictionary(Word itemCount, ProxWorkspace& ws, ProxWorkspace& /*ws2
   if (!isTrue(host::matrix().outputIsWorkingData)) MTDDIC(ws);
 }
 
+namespace {
+
+// Rows go out a few at a time. Row i's values right of the diagonal lie one
+// in each later item's row of the packed triangle, a cache line apart, so
+// reading them row by row misses the cache once per value; a block of rows
+// finds its values side by side in each of those rows, and reads each line
+// once for the whole block. Eight rows: one cache line of doubles.
+constexpr Word kRowBlock = 8;
+
+// The values of rows first to first + count - 1 over items 1 to present (all
+// of them present), row after row in `block`.
+void gatherRows(std::span<const double> t, std::span<const double> g, Word first, Word count,
+                Word present, std::vector<double>& block) {
+  const auto width = static_cast<std::size_t>(present);
+  block.resize(static_cast<std::size_t>(count) * width);
+  for (Word r = 0; r < count; ++r) {
+    const Word i = first + r;
+    const auto row = std::span(block).subspan(static_cast<std::size_t>(r) * width, width);
+    const auto left = t.subspan(triangle::rowStart(i), static_cast<std::size_t>(i - 1));
+    std::copy(left.begin(), left.end(), row.begin());
+    row[static_cast<std::size_t>(i - 1)] = g[static_cast<std::size_t>(i - 1)];
+  }
+  for (Word j = first + 1; j <= present; ++j) {
+    const std::size_t start = triangle::rowStart(j);
+    for (Word i = first; i < std::min(first + count, j); ++i) {
+      block[static_cast<std::size_t>(i - first) * width + static_cast<std::size_t>(j - 1)] =
+          t[start + static_cast<std::size_t>(i - 1)];
+    }
+  }
+}
+
+}  // namespace
+
 void prowrite_rows(std::span<const double> t, std::span<const double> g, Word itemCount,
                    std::span<const Word> caseNumbers, ProxWorkspace& ws, ProxWorkspace& /*ws2*/) {
   const ProxOptions& o = options();
@@ -231,10 +264,17 @@ void prowrite_rows(std::span<const double> t, std::span<const double> g, Word it
   const Word present =
       byCase() || isTrue(o.matrixIn) ? std::min(o.validCases, itemCount) : itemCount;
   std::vector<Word> leading(static_cast<std::size_t>(leadingWordCount()));
+  std::vector<double> block;  // staging for the rows being written, not a result
+  Word blockFirst = 1, blockCount = 0;
   bool tooLarge = false;
   for (Word i = 1; i <= itemCount; ++i) {
     ATNJMP(ws);
     const bool rowPresent = i <= present;
+    if (rowPresent && i >= blockFirst + blockCount) {
+      blockFirst = i;
+      blockCount = std::min(kRowBlock, present - i + 1);
+      gatherRows(t, g, blockFirst, blockCount, present, block);
+    }
     if (!byCase()) {
       MTXCRR(i, kRowType, ws, {});
     } else {
@@ -247,11 +287,11 @@ void prowrite_rows(std::span<const double> t, std::span<const double> g, Word it
         MTXREC(varname.view(), kRowType, ws, leading);
       }
     }
+    const double* row = rowPresent ? block.data() + static_cast<std::size_t>(i - blockFirst) *
+                                                        static_cast<std::size_t>(present)
+                                   : nullptr;
     for (Word j = 1; j <= itemCount; ++j) {
-      double value = missing;
-      if (rowPresent && j <= present) {
-        value = i == j ? g[static_cast<std::size_t>(i - 1)] : triangle::at(t, i, j);
-      }
+      const double value = rowPresent && j <= present ? row[j - 1] : missing;
       if (!tooLarge && tooLargeForLaterUse(value)) tooLarge = true;
       MTXVOB(value, ws);
     }

@@ -2,8 +2,8 @@
 // procedure loaded from libprox.so and registered exactly as the program
 // does, so that every result comes from the same PROX entry point. The data
 // go in as columns and the output comes back as the JSON document (and the
-// HTML report when asked for); the Python layer turns both into pandas and
-// NumPy objects.
+// HTML report, or the matrix written, when asked for); the Python layer turns
+// them into pandas and NumPy objects.
 #include <dlfcn.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -120,22 +120,36 @@ engine::DataColumn toColumn(const py::handle& item) {
   return column;
 }
 
-py::object fromColumn(engine::DataColumn& column) {
-  if (column.isString) return py::cast(column.texts);
-  py::array_t<double> array(static_cast<py::ssize_t>(column.numbers.size()));
-  double* out = array.mutable_data();
-  const double missing = engine::systemMissingValue();
-  for (std::size_t i = 0; i < column.numbers.size(); ++i) {
-    out[i] = column.numbers[i] == missing ? std::nan("") : column.numbers[i];
+// The kept matrix for Python: its leading columns by name (float64 arrays,
+// lists of str), the item names, and the values as a rows x items float64
+// array that owns the engine's buffer, so the n x n numbers are not copied.
+py::dict fromWrittenMatrix(engine::WrittenMatrix& written) {
+  py::dict out;
+  py::list leading;
+  for (engine::WrittenMatrix::Column& column : written.leading) {
+    if (column.isString) {
+      leading.append(py::make_tuple(column.name, py::cast(column.texts)));
+    } else {
+      leading.append(py::make_tuple(
+          column.name, py::array_t<double>(static_cast<py::ssize_t>(column.numbers.size()),
+                                           column.numbers.data())));
+    }
   }
-  return array;
+  out["leading"] = leading;
+  out["items"] = py::cast(written.items);
+  auto* values = new std::vector<double>(std::move(written.values));
+  const py::capsule owner(values, [](void* p) { delete static_cast<std::vector<double>*>(p); });
+  const auto rows = static_cast<py::ssize_t>(written.rows);
+  const auto items = static_cast<py::ssize_t>(written.items.size());
+  out["values"] = py::array_t<double>({rows, items}, values->data(), owner);
+  return out;
 }
 
 // Runs command text on the given columns (none: no working data). Returns
 // the JSON document, the HTML report (empty unless asked for) and, when
-// asked for, the working data as they are after the run.
+// asked for, the matrix the last MATRIX=OUT(*) wrote (None without).
 py::dict run(const std::string& commands, const std::string& sourceName, const py::object& columns,
-             bool wantHtml, bool wantData) {
+             bool wantHtml, bool wantMatrix) {
   if (procedure == nullptr) throw std::runtime_error("the procedure library is not loaded");
   std::vector<engine::DataColumn> input;
   const bool haveData = !columns.is_none();
@@ -144,7 +158,7 @@ py::dict run(const std::string& commands, const std::string& sourceName, const p
   }
   std::ostringstream json;
   std::ostringstream html;
-  std::vector<engine::DataColumn> data;
+  engine::WrittenMatrix written;
   bool completed = true;
   {
     py::gil_scoped_release release;
@@ -153,6 +167,7 @@ py::dict run(const std::string& commands, const std::string& sourceName, const p
     options.format = engine::OutputFormat::Json;
     options.out = &json;
     if (wantHtml) options.html = &html;
+    options.keepWrittenMatrix = wantMatrix;
     engine::Engine eng(options);
     eng.registerProcedure("PROXIMITIES", 4, procedure);
     if (haveData) eng.setWorkingData(std::move(input), "the data given");
@@ -161,7 +176,7 @@ py::dict run(const std::string& commands, const std::string& sourceName, const p
       completed = eng.run(commands, sourceName);
     }
     eng.finish();
-    if (completed && wantData) data = eng.workingData();
+    if (completed && wantMatrix) written = eng.takeWrittenMatrix();
   }
   if (!completed) {
     PyErr_SetNone(PyExc_KeyboardInterrupt);
@@ -170,10 +185,7 @@ py::dict run(const std::string& commands, const std::string& sourceName, const p
   py::dict result;
   result["json"] = py::bytes(json.str());
   result["html"] = py::bytes(html.str());
-  py::list out;
-  for (engine::DataColumn& column : data)
-    out.append(py::make_tuple(column.name, fromColumn(column)));
-  result["data"] = out;
+  result["matrix"] = wantMatrix ? py::object(fromWrittenMatrix(written)) : py::none();
   return result;
 }
 
@@ -185,7 +197,7 @@ PYBIND11_MODULE(_native, m) {
         "Loads the procedure library (once per process; by default the libprox.so beside the "
         "engine's library) and finds its entry point PROX.");
   m.def("run", &run, py::arg("commands"), py::arg("source_name"), py::arg("columns"),
-        py::arg("html") = false, py::arg("data") = false,
+        py::arg("html") = false, py::arg("matrix") = false,
         "Runs command text through a fresh engine; see proximities.run.");
   m.def("variable_names", &engine::variableNamesFor, py::arg("headers"),
         "The variable names columns with these headers get.");

@@ -1,16 +1,22 @@
 #include "engine/core/dictionary.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace engine {
 namespace {
 
+// Names fold only ASCII letters, whatever the process's locale (Python sets
+// one from the environment; the program keeps "C"). Inline, not the C
+// library's toupper: a matrix file of n items adds n variables, each looked
+// up among those before it.
+char foldCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 bool equalNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
+  // Generated names (VAR1, VAR2 ...) differ at their end: look there first.
+  if (a.size() != b.size()) return false;
+  if (!a.empty() && foldCase(a.back()) != foldCase(b.back())) return false;
+  return std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return foldCase(x) == foldCase(y); });
 }
 
 std::string_view withoutTrailingBlanks(std::string_view text) {

@@ -18,6 +18,7 @@
 #include "engine/output/builder.h"
 #include "engine/output/catalogue.h"
 #include "engine/services/case_reader.h"
+#include "engine/services/written_matrix.h"
 #include "host/tavixwlib.h"
 
 namespace {
@@ -36,12 +37,19 @@ struct MatrixFiles {
   std::optional<std::filesystem::path> outputFile;  // none: the working data
   std::unique_ptr<MatrixWriter> output;
   std::vector<std::int64_t> outputGroupVariables;  // where rows take their split values
+  // MATRIX=OUT(*) while the caller keeps written matrices: the rows go to the
+  // kept matrix (engine/services/written_matrix.h) instead of the writer,
+  // which then only holds the dictionary. Decided once per output, as the
+  // writer is made, since every value written asks.
+  bool keepRows = false;
 };
 
 MatrixFiles& files() {
   static MatrixFiles state;
   return state;
 }
+
+bool keepingRows(const MatrixFiles& f) { return f.keepRows && f.output; }
 
 // The current token as a file specification: a quoted file name, or * for
 // the working data. Returns false (after an error) for anything else.
@@ -141,6 +149,7 @@ void abandonMatrixFiles() {
   MatrixFiles& f = files();
   if (f.inputOpen && s.output() != nullptr) s.output()->resetSplitSource();
   f = MatrixFiles{};  // an output file not yet renamed into place is removed
+  engine::kept::drop();
   s.matrixDictionary = nullptr;
   s.matrixOutputDictionary = nullptr;
 }
@@ -319,6 +328,7 @@ void MTDMPD(Word /*itemCount*/, ProxWorkspace& /*ws*/, Word caseLabelWidth, Word
   standard.caseNumbers = isTrue(copyCaseNumbers);
   standard.varnameWidth = static_cast<int>(std::clamp<Word>(varnameWidth, 1, 64));
   f.output = std::make_unique<MatrixWriter>(f.outputFile);
+  f.keepRows = !f.outputFile && engine::keepingWrittenMatrices();
   f.outputStarted = true;
   try {
     f.output->startDictionary(standard);
@@ -349,6 +359,14 @@ void startRow(std::string_view varname, const Keyword& rowtype, std::span<const 
     Session::current().message(3, "A matrix file row came before the file's dictionary.");
     return;
   }
+  if (keepingRows(f)) {
+    try {
+      engine::kept::startRow(f.output->dictionary(), rowtype.view(), varname, leading);
+    } catch (const DataError& e) {
+      Session::current().message(3, e.what());
+    }
+    return;
+  }
   f.output->startRow(rowtype.view(), varname, leading);
 }
 
@@ -375,7 +393,11 @@ void MTXCRR(Word row, const Keyword& rowtype, ProxWorkspace& /*ws*/,
 
 void MTXVOB(double value, ProxWorkspace& /*ws*/) {
   MatrixFiles& f = files();
-  if (f.output) f.output->addValue(value);
+  if (keepingRows(f)) {
+    engine::kept::addValue(value);
+  } else if (f.output) {
+    f.output->addValue(value);
+  }
 }
 
 void MTDWRT(ProxWorkspace& /*ws*/) {
@@ -390,7 +412,11 @@ void MTDWRT(ProxWorkspace& /*ws*/) {
   // group of the cases just read.
   const engine::Case* group = f.inputOpen ? f.input->groupRow() : engine::lastDeliveredCase();
   try {
-    f.output->writeRow(group, f.outputGroupVariables);
+    if (keepingRows(f)) {
+      engine::kept::writeRow(group, f.outputGroupVariables);
+    } else {
+      f.output->writeRow(group, f.outputGroupVariables);
+    }
   } catch (const DataError& e) {
     s.message(3, e.what());
   }
@@ -409,6 +435,12 @@ void MTDNDI(ProxWorkspace& /*ws*/) {
   Session& s = Session::current();
   MatrixFiles& f = files();
   if (!f.output || !f.output->toWorkingData() || !f.output->hasDictionary()) return;
+  if (keepingRows(f)) {  // the caller takes the matrix; the working data stay
+    engine::kept::finish();
+    f.output.reset();
+    s.matrixOutputDictionary = nullptr;
+    return;
+  }
   const std::size_t splitCount = f.output->splitCount();
   const std::int64_t rows = f.output->rowsWritten();
   const auto variables = static_cast<std::int64_t>(f.output->dictionary().size());

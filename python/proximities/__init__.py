@@ -274,6 +274,80 @@ _NUMBER = r"[-+]?\d+(?:\.\d+)?"
 _MEASURE = re.compile(
     rf"\s*([A-Za-z][A-Za-z0-9]*)\s*(\(\s*{_NUMBER}(?:\s*,\s*{_NUMBER})*\s*\))?\s*\Z"
 )
+
+# The measures that take parameters, by the names of those parameters, in the
+# order MEASURE takes them; the others take none. POWER(p, r) is spelt
+# power= and root= because p alone would say Minkowski's single exponent.
+_BINARY = ("RR", "SM", "JACCARD", "SS1", "DICE", "RT", "SS2", "K1", "SS3", "K2", "SS4", "HAMANN",
+           "OCHIAI", "SS5", "PHI", "LAMBDA", "D", "Y", "Q", "BEUCLID", "SIZE", "PATTERN",
+           "BSEUCLID", "BSHAPE", "DISPER", "VARIANCE", "BLWMN")
+_PLAIN = ("EUCLID", "COSINE", "DEFAULT", "SEUCLID", "BLOCK", "CHEBYCHEV", "CORRELATION", "CHISQ",
+          "PH2")
+_PARAMETERS = {
+    "POWER": ("power", "root"),
+    "MINKOWSKI": ("p",),
+    **{word: ("present", "absent") for word in _BINARY},
+    **{word: () for word in _PLAIN},
+}
+
+
+def _measure_word(keyword):
+    """The measure a keyword stands for, by the command language's rule (the
+    whole word, or a prefix of three letters or more that fits one measure);
+    None when it stands for none, which the procedure then reports."""
+    keyword = keyword.upper()
+    if keyword in _PARAMETERS:
+        return keyword
+    if len(keyword) < 3:
+        return None
+    words = [w for w in _PARAMETERS if w.startswith(keyword)]
+    return words[0] if len(words) == 1 else None
+
+
+def _whole_number(name, value):
+    if isinstance(value, (bool, np.bool_)) or not isinstance(
+        value, (int, float, np.integer, np.floating)
+    ):
+        raise TypeError(f"{name} must be a whole number, not {value!r}")
+    if not float(value).is_integer():
+        # The procedure would truncate it; a silently different power or
+        # code is worse than a refusal.
+        raise ValueError(f"{name} must be a whole number, not {value!r}")
+    return int(value)
+
+
+def _parameter_list(keyword, given):
+    """The "(...)" that the keyword arguments of a measure make, or ""."""
+    given = {name: value for name, value in given.items() if value is not None}
+    if not given:
+        return ""
+    word = _measure_word(keyword)
+    if word is None:
+        return ""  # not a measure: the procedure says so, with its own hints
+    takes = _PARAMETERS[word]
+    wrong = [name for name in given if name not in takes]
+    if wrong:
+        takes_text = " and ".join(f"{name}=" for name in takes) if takes else "no parameters"
+        wrong_text = ", ".join(f"{name}=" for name in wrong)
+        raise ValueError(f"{word} does not take {wrong_text}; it takes {takes_text}")
+    values = {name: _whole_number(name, value) for name, value in given.items()}
+    if word == "POWER":
+        # As POWER(p) alone: the root defaults to the power, the power to 2.
+        power = values.get("power", 2)
+        numbers = (power, values.get("root", power))
+        if min(numbers) < 1:
+            raise ValueError("power and root must be positive whole numbers")
+    elif word == "MINKOWSKI":
+        numbers = (values["p"],)
+        if numbers[0] < 1:
+            raise ValueError("p must be a positive whole number")
+    else:
+        # present alone leaves every other value absent, as JACCARD(p) does.
+        present = values.get("present", 1)
+        numbers = (present,) if "absent" not in values else (present, values["absent"])
+    return "(" + ",".join(str(n) for n in numbers) + ")"
+
+
 _CHOICES = {
     "view": ("case", "variable"),
     "by": ("variable", "case"),
@@ -291,11 +365,23 @@ def _as_frame(data):
     return pd.DataFrame(array)
 
 
-def _command(names, measure, view, standardize, by, absolute, reverse, rescale, missing):
-    found = _MEASURE.match(measure)
+def _measure_text(measure, parameters):
+    """MEASURE's keyword and parameter list, from either spelling."""
+    found = _MEASURE.match(measure) if isinstance(measure, str) else None
     if not found:
         raise ValueError(f"measure {measure!r} is not a measure keyword with optional (parameters)")
-    text = found.group(1).upper() + (found.group(2) or "")
+    keyword, listed = found.group(1).upper(), found.group(2) or ""
+    from_keywords = _parameter_list(keyword, parameters)
+    if listed and from_keywords:
+        raise ValueError(
+            f"measure {measure!r} already has its parameters; give them in the measure "
+            "or as keyword arguments, not both"
+        )
+    return keyword + (listed or from_keywords)
+
+
+def _command(names, measure, view, standardize, by, absolute, reverse, rescale, missing):
+    text = measure
     for flag, word in ((absolute, "ABSOLUTE"), (reverse, "REVERSE"), (rescale, "RESCALE")):
         if flag:
             text += " " + word
@@ -312,6 +398,11 @@ def matrix(
     data,
     measure="EUCLID",
     *,
+    p=None,
+    power=None,
+    root=None,
+    present=None,
+    absent=None,
     view="case",
     standardize=None,
     by="variable",
@@ -325,7 +416,9 @@ def matrix(
     """The proximity matrix of a DataFrame or a 2-D array.
 
     measure: a keyword with its parameters as in the command language
-    ("EUCLID", "MINKOWSKI(3)", "JACCARD(2,1)"); view: "case" (between rows)
+    ("EUCLID", "MINKOWSKI(3)", "JACCARD(2,1)"), or the keyword alone with
+    its parameters as keyword arguments: p for MINKOWSKI, power and root for
+    POWER, present and absent for the binary measures; view: "case" (between rows)
     or "variable" (between columns); standardize: None or one of "Z", "SD",
     "RANGE", "MAX", "MEAN", "RESCALE", within each variable (by="variable")
     or each case (by="case"); absolute, reverse, rescale: the transformations
@@ -343,6 +436,9 @@ def matrix(
         if str(value).lower() not in _CHOICES[name]:
             raise ValueError(f"{name} must be one of {', '.join(_CHOICES[name])}")
     view, by, missing = view.lower(), by.lower(), missing.lower()
+    measure = _measure_text(
+        measure, dict(p=p, power=power, root=root, present=present, absent=absent)
+    )
     is_array = not isinstance(data, pd.DataFrame)
     frame = _as_frame(data)
     if is_array and (id is not None or split is not None):
@@ -356,15 +452,7 @@ def matrix(
     if not variables:
         raise ValueError("there are no variables to compute proximities from")
 
-    if split_columns:
-        keep = ~frame[split_columns].isna().any(axis=1).to_numpy()
-        order = np.flatnonzero(keep)
-        keys = frame[split_columns].iloc[order]
-        order = order[
-            np.lexsort([pd.factorize(keys[c], sort=True)[0] for c in reversed(split_columns)])
-        ]
-    else:
-        order = np.arange(len(frame))
+    order = _group_order(frame, split_columns)
     engine_frame = frame.iloc[order][split_columns + variables]
     names, columns = _engine_columns(engine_frame)
     split_names, item_names = names[: len(split_columns)], names[len(split_columns) :]
@@ -372,59 +460,14 @@ def matrix(
     if split_names:
         commands = f"GROUP BY {' '.join(split_names)}.\n" + commands
 
-    out = _native.run(commands, "proximities.matrix", columns, data=True)
+    out = _native.run(commands, "proximities.matrix", columns, matrix=True)
     _report(_messages(json.loads(out["json"].decode("utf-8"))))
-    result = dict(out["data"])
-    # The matrix written to the working data: split variables, ROWTYPE_, (ID,
-    # CASENO_,) VARNAME_, then one column per item.
-    written = [name for name, _ in out["data"]]
-    item_columns = written[written.index("VARNAME_") + 1 :] if "VARNAME_" in written else []
-    rows = len(result.get("VARNAME_", []))
-    values = (
-        np.column_stack([result[c] for c in item_columns]) if rows and item_columns else None
-    )
-
-    # Groups in the order given to the engine: runs of equal keys.
-    if split_columns:
-        group_keys = [
-            tuple(row) if len(split_columns) > 1 else row[0]
-            for row in engine_frame[split_columns].itertuples(index=False)
-        ]
-    else:
-        group_keys = [None] * len(order)
-    starts = [k for k in range(len(group_keys)) if k == 0 or group_keys[k] != group_keys[k - 1]]
-    bounds = list(zip(starts, starts[1:] + [len(group_keys)]))
-
-    matrices = {}
+    written = out["matrix"]
+    groups = _Groups(engine_frame, split_columns)
     if view == "case":
-        numbers = result.get("CASENO_", np.empty(0))
-        valid = np.flatnonzero(~np.isnan(numbers))  # the padding rows have none
-        cases = numbers[valid].astype(np.int64) - 1  # 0-based, in the engine's order
-        for begin, end in bounds:
-            mine = valid[(cases >= begin) & (cases < end)]
-            if not len(mine):
-                continue  # too few valid cases: the procedure warned
-            # Row k of a group and its k-th item column are the same case.
-            at = numbers[mine].astype(np.int64) - 1 - begin
-            if len(mine) == len(numbers) == end - begin and (at == np.arange(len(at))).all():
-                full = values  # every case kept, one group: the matrix as written
-            else:
-                full = np.full((end - begin, end - begin), np.nan)
-                full[np.ix_(at, at)] = values[np.ix_(mine, np.arange(len(mine)))]
-            matrices[group_keys[begin]] = _labelled(full, labels[order[begin:end]], is_array)
-    elif rows:
-        position = {name.lower(): k for k, name in enumerate(item_names)}
-        at_columns = [position[c.lower()] for c in item_columns]
-        varnames = result["VARNAME_"]
-        group_of_row = _variable_view_groups(
-            result, split_names, bounds, engine_frame, split_columns, group_keys
-        )
-        for key in dict.fromkeys(group_of_row):
-            mine = [r for r, g in enumerate(group_of_row) if g == key]
-            full = np.full((len(item_names), len(item_names)), np.nan)
-            at_rows = [position[varnames[r].lower()] for r in mine]
-            full[np.ix_(at_rows, at_columns)] = values[mine]
-            matrices[key] = _labelled(full, pd.Index(variables), is_array)
+        matrices = _case_matrices(written, groups, labels[order], is_array)
+    else:
+        matrices = _variable_matrices(written, groups, split_names, item_names, variables, is_array)
     if split_columns:
         return matrices
     if not matrices:
@@ -434,18 +477,89 @@ def matrix(
     return matrices[None]
 
 
-def _variable_view_groups(result, split_names, bounds, engine_frame, split_columns, group_keys):
+def _group_order(frame, split_columns):
+    """The rows to give the engine, in the order it takes them: all of them
+    without split, else those with a group, sorted by group (stably)."""
+    if not split_columns:
+        return np.arange(len(frame))
+    keep = ~frame[split_columns].isna().any(axis=1).to_numpy()
+    order = np.flatnonzero(keep)
+    keys = frame[split_columns].iloc[order]
+    return order[np.lexsort([pd.factorize(keys[c], sort=True)[0] for c in reversed(split_columns)])]
+
+
+class _Groups:
+    """The split groups of the rows given to the engine: the key of each row
+    (None without split) and each group's (begin, end), in the engine's order."""
+
+    def __init__(self, engine_frame, split_columns):
+        if split_columns:
+            self.keys = [
+                tuple(row) if len(split_columns) > 1 else row[0]
+                for row in engine_frame[split_columns].itertuples(index=False)
+            ]
+        else:
+            self.keys = [None] * len(engine_frame)
+        n = len(self.keys)
+        starts = [k for k in range(n) if k == 0 or self.keys[k] != self.keys[k - 1]]
+        self.bounds = list(zip(starts, starts[1:] + [n]))
+        self.frame, self.columns = engine_frame, split_columns
+
+
+def _case_matrices(written, groups, labels, is_array):
+    """Between cases: one matrix per group with enough valid cases, over all
+    the group's rows, a case left out having NaN in its row and column."""
+    values = written["values"]
+    numbers = dict(written["leading"]).get("CASENO_", np.empty(0))
+    valid = np.flatnonzero(~np.isnan(numbers))  # the padding rows have none
+    cases = numbers[valid].astype(np.int64) - 1  # 0-based, in the engine's order
+    matrices = {}
+    for begin, end in groups.bounds:
+        mine = valid[(cases >= begin) & (cases < end)]
+        if not len(mine):
+            continue  # too few valid cases: the procedure warned
+        # Row k of a group and its k-th item column are the same case.
+        at = numbers[mine].astype(np.int64) - 1 - begin
+        if len(mine) == len(numbers) == end - begin and (at == np.arange(len(at))).all():
+            full = values  # every case kept, one group: the matrix as written
+        else:
+            full = np.full((end - begin, end - begin), np.nan)
+            full[np.ix_(at, at)] = values[np.ix_(mine, np.arange(len(mine)))]
+        matrices[groups.keys[begin]] = _labelled(full, labels[begin:end], is_array)
+    return matrices
+
+
+def _variable_matrices(written, groups, split_names, item_names, variables, is_array):
+    """Between variables: one matrix per group, rows and columns in the
+    order of the data's columns."""
+    values, varnames = written["values"], dict(written["leading"]).get("VARNAME_", [])
+    if not len(varnames):
+        return {}
+    position = {name.lower(): k for k, name in enumerate(item_names)}
+    at_columns = [position[c.lower()] for c in written["items"]]
+    group_of_row = _variable_view_groups(dict(written["leading"]), split_names, groups)
+    matrices = {}
+    for key in dict.fromkeys(group_of_row):
+        mine = [r for r, g in enumerate(group_of_row) if g == key]
+        full = np.full((len(item_names), len(item_names)), np.nan)
+        at_rows = [position[varnames[r].lower()] for r in mine]
+        full[np.ix_(at_rows, at_columns)] = values[mine]
+        matrices[key] = _labelled(full, pd.Index(variables), is_array)
+    return matrices
+
+
+def _variable_view_groups(leading, split_names, groups):
     """The group key of each row of a matrix between variables, found from
     the split values the engine wrote in the row."""
-    rows = len(result["VARNAME_"])
+    rows = len(leading["VARNAME_"])
     if not split_names:
         return [None] * rows
     by_value = {}
-    for begin, _ in bounds:
-        written = tuple(_as_written(v) for v in engine_frame[split_columns].iloc[begin])
-        by_value[written] = group_keys[begin]
+    for begin, _ in groups.bounds:
+        written = tuple(_as_written(v) for v in groups.frame[groups.columns].iloc[begin])
+        by_value[written] = groups.keys[begin]
     return [
-        by_value[tuple(_as_written(result[name][r]) for name in split_names)] for r in range(rows)
+        by_value[tuple(_as_written(leading[name][r]) for name in split_names)] for r in range(rows)
     ]
 
 
