@@ -65,6 +65,13 @@ std::string_view shownText(const BodyCell& cell, std::string& scratch) {
   return scratch;
 }
 
+// A label that spans columns, and the room it needs over them.
+struct SpanNeed {
+  std::size_t column;
+  std::size_t span;
+  std::size_t width;
+};
+
 // What one block of columns needs to be written: its columns, its header
 // lines, and the widths of the label columns and of its data columns (a
 // label spanning columns widens only the block it is shown in).
@@ -116,15 +123,25 @@ class TableWriter {
   void planBlocks() {
     const std::vector<ColumnBlock> blocks = splitIntoBlocks(
         dataColumns_, options_.pageWidth, [this](std::size_t first, std::size_t end) {
-          return planBlock({first, end}).lineWidth;
+          return fittedBlock({first, end}).lineWidth;
         });
-    for (const ColumnBlock& block : blocks) plans_.push_back(planBlock(block));
+    for (const ColumnBlock& block : blocks) plans_.push_back(fittedBlock(block));
+  }
+
+  // A block too wide for the page because an outer label is longer than the
+  // columns under it (the measure's label over one narrow column) lets that
+  // label reach left over the blank room above the row labels instead.
+  BlockPlan fittedBlock(ColumnBlock block) const {
+    BlockPlan plan = planBlock(block, false);
+    if (options_.pageWidth == 0 || plan.lineWidth <= options_.pageWidth) return plan;
+    BlockPlan overhanging = planBlock(block, true);
+    return overhanging.lineWidth < plan.lineWidth ? overhanging : plan;
   }
 
   // The header lines of a block: per column dimension, outer first, its group
   // levels and then its categories; equal neighbours merge into one spanning
   // label. Its widths: the table's, widened for the block's header labels.
-  BlockPlan planBlock(ColumnBlock block) const {
+  BlockPlan planBlock(ColumnBlock block, bool overhang) const {
     BlockPlan plan;
     plan.columns = block;
     plan.widths.assign(widths_.begin(),
@@ -133,6 +150,7 @@ class TableWriter {
       plan.widths.push_back(widths_[labelColumns_ + j]);
     }
     std::vector<SpanNeed> spans;
+    std::vector<std::size_t> hanging;  // header lines whose first label may overhang
     const AxisLayout& cols = layout_.columns;
     for (std::size_t k = 0; k < cols.dims.size(); ++k) {
       const int depth = dim(cols.dims[k]).depth();
@@ -142,19 +160,58 @@ class TableWriter {
           line.push_back(headerSlot(k, h, depth, j));
         }
         mergeSpans(line);
+        // The column labels proper (the innermost line) stay over their columns.
+        const bool innermost = k + 1 == cols.dims.size() && h + 1 == depth;
+        const std::size_t first = firstLabel(line);
+        const bool hangs = overhang && !innermost && first < line.size();
         for (std::size_t i = 0; i < line.size(); ++i) {
           if (i >= labelColumns_ && line[i].span == 1) {
             line[i].align = numeric_[block.first + i - labelColumns_] ? Align::Right : Align::Left;
           }
-          widen(line[i], i, plan.widths, spans);
+          if (!hangs || i != first) widen(line[i], i, plan.widths, spans);
         }
+        if (hangs) hanging.push_back(plan.header.size());
         plan.header.push_back(std::move(line));
       }
     }
     spread(spans, plan.widths);
+    std::vector<SpanNeed> unhung;
+    for (const std::size_t n : hanging) hangLeft(plan.header[n], plan.widths, unhung);
+    spread(unhung, plan.widths);
     for (const std::size_t w : plan.widths) plan.lineWidth += w;
     if (!plan.widths.empty()) plan.lineWidth += (plan.widths.size() - 1) * kColumnGap.size();
     return plan;
+  }
+
+  static std::size_t firstLabel(const Line& line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i].span > 0 && !line[i].text.empty()) return i;
+    }
+    return line.size();
+  }
+
+  // The first label of a header line, when longer than the columns under it,
+  // reaches left over the blank slots before it, ending where its columns
+  // end. When even that is too short, it widens its columns after all.
+  static void hangLeft(Line& line, const std::vector<std::size_t>& widths,
+                       std::vector<SpanNeed>& spans) {
+    const std::size_t first = firstLabel(line);
+    const std::size_t end = first + line[first].span;
+    const std::size_t need = displayWidth(line[first].text);
+    std::size_t under = (line[first].span - 1) * kColumnGap.size();
+    for (std::size_t c = first; c < end; ++c) under += widths[c];
+    if (need <= under) return;
+    std::size_t reach = (end - 1) * kColumnGap.size();
+    for (std::size_t c = 0; c < end; ++c) reach += widths[c];
+    if (need > reach) {
+      spans.push_back({first, line[first].span, need});
+      return;
+    }
+    Slot hung = line[first];
+    hung.span = end;
+    hung.align = Align::Right;
+    for (std::size_t c = 0; c < end; ++c) line[c] = Slot{{}, 0, Align::Left, hung.key};
+    line[0] = std::move(hung);
   }
 
   Slot headerSlot(std::size_t k, int h, int depth, std::size_t column) const {
@@ -223,12 +280,6 @@ class TableWriter {
     }
     return line;
   }
-
-  struct SpanNeed {
-    std::size_t column;
-    std::size_t span;
-    std::size_t width;
-  };
 
   static void widen(const Slot& slot, std::size_t column, std::vector<std::size_t>& widths,
                     std::vector<SpanNeed>& spans) {
