@@ -237,6 +237,12 @@ class ReaderStopsEarly(unittest.TestCase):
             process = subprocess.Popen([PROGRAM, "first.prox", "-"], cwd=work,
                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                        stderr=subprocess.PIPE)
+            # Not a speed limit: a guard against waiting for ever on a note
+            # held back.
+            if not select.select([process.stdout], [], [], 120)[0]:
+                process.kill()
+                process.communicate()
+                self.fail("the note waited for the end of the run")
             note = process.stdout.readline()
             process.stdout.close()
             process.stdin.write(b'PROXIMITIES mpg TO carb /ID=model /MATRIX=OUT("m.csv").\n'
