@@ -110,7 +110,7 @@ void describe(CLI::App& app, Settings& s) {
                  "fit text tables to N columns, showing a wider one in blocks of columns; 0: no "
                  "limit (default: the terminal's width, else 80)")
       ->type_name("N")
-      ->check(CLI::NonNegativeNumber);
+      ->check(CLI::Range(std::int64_t{0}, std::int64_t{100000}));
   app.add_option("--workspace", s.workspace,
                  "largest workspace the procedure may use, e.g. 512M, 4G (default 4G)")
       ->default_str("4G");
