@@ -2,10 +2,12 @@
 // procedure loaded from its shared library at run time.
 #include <dlfcn.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +32,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitErrors = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;  // as a shell reports a command ended by SIGINT
+// Not an exit status: run() asks main() to end the process by SIGPIPE, which
+// a shell reports as 141.
+constexpr int kEndByBrokenPipe = 128 + SIGPIPE;
 
 struct Settings {
   std::vector<std::string> files;
@@ -39,6 +44,7 @@ struct Settings {
   std::string outputPath;
   std::string workspace = "4G";
   bool timing = false;
+  std::int64_t width = -1;  // --width; -1 when not given
 };
 
 // The procedure library: next to the program, in ../lib when installed, or
@@ -100,10 +106,45 @@ void describe(CLI::App& app, Settings& s) {
   app.add_flag("--timing", s.timing,
                "after each PROXIMITIES command, report on standard error the time of its phases: "
                "counting pass, reading, computing, printing, writing");
+  app.add_option("--width", s.width,
+                 "fit text tables to N columns, showing a wider one in blocks of columns; 0: no "
+                 "limit (default: the terminal's width, else 80)")
+      ->type_name("N")
+      ->check(CLI::Range(std::int64_t{0}, std::int64_t{100000}));
   app.add_option("--workspace", s.workspace,
                  "largest workspace the procedure may use, e.g. 512M, 4G (default 4G)")
       ->default_str("4G");
   app.set_version_flag("--version", std::string("proximities ") + PROX_VERSION);
+}
+
+// Text tables fit the terminal they are shown on; anywhere else (a file, a
+// pipe, -o) 80 columns, the width files are usually read at.
+std::size_t pageWidth(const Settings& s) {
+  if (s.width >= 0) return static_cast<std::size_t>(s.width);
+  winsize size{};
+  if (s.outputPath.empty() && isatty(STDOUT_FILENO) &&
+      ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    return size.ws_col;
+  }
+  return 80;
+}
+
+// Standard output is a pipe or a socket: a write to it fails only when the
+// reader has gone away.
+bool standardOutputIsPipe() {
+  struct stat status {};
+  return fstat(STDOUT_FILENO, &status) == 0 &&
+         (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+}
+
+// The output could not be written. A reader that went away (`| head`) wanted
+// no more: the run ends quietly, as other tools do. Anything else is an error.
+int outputLost(const Settings& s) {
+  if (s.outputPath.empty() && standardOutputIsPipe()) return kEndByBrokenPipe;
+  std::cerr << "proximities: cannot write the output to "
+            << (s.outputPath.empty() ? "standard output" : s.outputPath + "; it was not written")
+            << '\n';
+  return kExitErrors;
 }
 
 int run(const Settings& s, std::int64_t workspaceBytes) {
@@ -125,6 +166,7 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
                    : s.format == "html" ? engine::OutputFormat::Html
                                         : engine::OutputFormat::Text;
   options.out = &output.stream();
+  options.pageWidth = pageWidth(s);
   if (cli::messagesNeedCopy(s.format, s.outputPath, isatty(STDOUT_FILENO) != 0)) {
     options.diagnostics = &std::cerr;
   }
@@ -140,6 +182,10 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
   engine::Engine eng(options);
   eng.registerProcedure("PROXIMITIES", 4, prox);
   cli::installInterruptHandler();
+  // A closed pipe makes writes fail with EPIPE instead of killing the
+  // process at once, so that unfinished matrix files and the -o temporary
+  // file are removed before the end.
+  std::signal(SIGPIPE, SIG_IGN);
 
   bool completed = true;
   if (!s.data.data.empty()) completed = eng.run(loadCommand(s.data), "--data");
@@ -163,6 +209,7 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
     completed = eng.run(s.commands[i], "-e");
   }
   eng.finish();
+  if (eng.outputLost()) return outputLost(s);
   if (!completed) {  // interrupted: the output file is not kept
     std::cerr << "proximities: the run was interrupted"
               << (s.outputPath.empty() ? "" : "; " + s.outputPath + " was not written") << '\n';
@@ -207,5 +254,14 @@ int main(int argc, char** argv) {
     std::cerr << "proximities: --workspace takes a size such as 65536, 512K, 64M or 4G\n";
     return kExitUsage;
   }
-  return run(settings, *workspace);
+  const int status = run(settings, *workspace);
+  if (status == kEndByBrokenPipe) {
+    std::signal(SIGPIPE, SIG_DFL);
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    sigprocmask(SIG_UNBLOCK, &pipe, nullptr);
+    std::raise(SIGPIPE);
+  }
+  return status;
 }

@@ -162,13 +162,15 @@ struct Engine::SavedSession {
   std::int64_t weightVariable;
   std::string failedLoad;
   OutputBuilder* output;
+  const std::ios* document;
   std::int64_t workspaceBytes;
 };
 
 Engine::Engine(const EngineOptions& options) {
   Session& s = Session::current();
-  previous_ = std::make_unique<SavedSession>(SavedSession{
-      s.dataset, s.split, s.weightVariable, s.failedLoad, s.output(), s.workspace.limitBytes()});
+  previous_ = std::make_unique<SavedSession>(SavedSession{s.dataset, s.split, s.weightVariable,
+                                                          s.failedLoad, s.output(), s.document,
+                                                          s.workspace.limitBytes()});
   s.reset();
   s.workspace.setLimit(options.workspaceBytes);
   registerDataCommands();
@@ -191,11 +193,13 @@ Engine::Engine(const EngineOptions& options) {
     diagnosticsOutput_ = std::make_unique<std::ostream>(diagnosticsBuffer_.get());
     diagnostics = diagnosticsOutput_.get();
   }
-  output_ = makeOutputBuilder(options.format, progressOutput_ ? *progressOutput_ : out,
-                              options.html, diagnostics);
+  std::ostream& document = progressOutput_ ? *progressOutput_ : out;
+  output_ =
+      makeOutputBuilder(options.format, document, options.html, diagnostics, options.pageWidth);
   s.setOutput(output_.get());
   previousKeepWrittenMatrix_ = keepingWrittenMatrices();
   keepWrittenMatrices(options.keepWrittenMatrix);
+  s.document = &document;
 }
 
 Engine::~Engine() {
@@ -215,6 +219,7 @@ Engine::~Engine() {
   s.weightVariable = previous_->weightVariable;
   s.failedLoad = previous_->failedLoad;
   s.setOutput(previous_->output);
+  s.document = previous_->document;
   if (s.workspace.limitBytes() != previous_->workspaceBytes) {
     s.workspace.setLimit(previous_->workspaceBytes);
   }
@@ -341,12 +346,18 @@ void Engine::runCommand(const Command& command, std::string_view sourceName) {
   } catch (const CommandSkipped& e) {
     s.message(1, e.what());
   } catch (const Interrupted&) {
-    showError("The command was interrupted.");
+    // An output that cannot be written ends the run without a word: there is
+    // nobody to read it.
+    if (!s.documentLost()) showError("The command was interrupted.");
     interrupted_ = true;
   } catch (const std::bad_alloc&) {
     showError("There is not enough memory for this command.");
   } catch (const std::exception& e) {  // CommandError, ScanError, DataError and the like
     showError(e.what());
+  }
+  if (s.documentLost()) {
+    outputLost_ = true;
+    interrupted_ = true;
   }
   // Ctrl-C during a command that never checks: stop before the next one.
   if (!interrupted_ && takeInterrupt()) {
@@ -376,7 +387,8 @@ void Engine::showError(const std::string& text) {
 }
 
 std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
-                                                 std::ostream* html, std::ostream* diagnostics) {
+                                                 std::ostream* html, std::ostream* diagnostics,
+                                                 std::size_t pageWidth) {
   std::unique_ptr<output::Renderer> renderer;
   switch (format) {
     case OutputFormat::Json:
@@ -386,7 +398,7 @@ std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostre
       renderer = output::makeHtmlRenderer(out);
       break;
     case OutputFormat::Text:
-      renderer = output::makeTextRenderer(out);
+      renderer = output::makeTextRenderer(out, output::TextOptions{.pageWidth = pageWidth});
       break;
   }
   if (html != nullptr) {

@@ -24,6 +24,10 @@ struct EngineOptions {
   std::int64_t workspaceBytes = std::int64_t{4} << 30;
   OutputFormat format = OutputFormat::Text;
   std::ostream* out = nullptr;  // where the output goes; required
+  // The width text tables are fitted to: a wider one is shown in blocks of
+  // columns under repeated row labels. 0: no limit. The engine never asks a
+  // terminal; the program passes the width of the one it writes to.
+  std::size_t pageWidth = 80;
   // A terminal on which long commands show their progress (engine/core/progress.h),
   // this many columns wide; null: none.
   std::ostream* progress = nullptr;
@@ -94,7 +98,10 @@ class Engine {
   WrittenMatrix takeWrittenMatrix();
 
   bool errorShown() const { return errorShown_; }  // an error was shown at some point
-  void finish();                                   // completes the output; idempotent
+  // A write to the output failed (its reader went away, the disk is full):
+  // the run stopped there, and run() returned false without a message.
+  bool outputLost() const { return outputLost_; }
+  void finish();  // completes the output; idempotent
 
  private:
   void runCommand(const Command& command, std::string_view sourceName);
@@ -115,16 +122,18 @@ class Engine {
   bool previousKeepWrittenMatrix_ = false;
   bool errorShown_ = false;
   bool interrupted_ = false;
+  bool outputLost_ = false;
   bool finished_ = false;
 };
 
 // A builder rendering in `format` to `out` (and the HTML report to `html`
-// when given), titling split groups from the working data, and copying
-// errors and warnings to `diagnostics` unless it is null: what an Engine
-// shows its output with.
+// when given), titling split groups from the working data, copying errors
+// and warnings to `diagnostics` unless it is null, and fitting text tables
+// to `pageWidth` (0: no limit): what an Engine shows its output with.
 std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
                                                  std::ostream* html = nullptr,
-                                                 std::ostream* diagnostics = nullptr);
+                                                 std::ostream* diagnostics = nullptr,
+                                                 std::size_t pageWidth = 0);
 
 // The variable names that columns headed `headers` get, by the rule LOAD
 // uses for a header row (engine/data/csv_dialect.h, makeVariableNames): a

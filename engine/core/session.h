@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <ios>
 #include <map>
 #include <memory>
 #include <string>
@@ -131,6 +132,12 @@ class Session {
   void message(int severity, std::string_view text);
 
   volatile std::sig_atomic_t interruptRequested = 0;
+
+  // The stream the running engine writes its document to (null: none). Once
+  // a write to it has failed (the reader of a pipe went away, the disk is
+  // full) nothing more can be shown: the interrupt check stops the command.
+  const std::ios* document = nullptr;
+  bool documentLost() const { return document != nullptr && document->bad(); }
 
  private:
   Session();

@@ -112,7 +112,8 @@ class CategoryName {
   mutable bool digitsMade_ = false;
 };
 
-// Characters on screen: UTF-8 continuation bytes take no room.
+// Terminal columns the UTF-8 text takes: a wide (East Asian) character two,
+// a combining mark none, so that labels line up (engine/output/text_width.cpp).
 std::size_t displayWidth(std::string_view text);
 // The width of a text followed by its footnote markers, " [a,b]".
 std::size_t markedWidth(std::string_view text, std::span<const int> footnotes);

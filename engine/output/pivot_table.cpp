@@ -112,14 +112,6 @@ Content CategoryName::content() const {
   return c;
 }
 
-std::size_t displayWidth(std::string_view text) {
-  std::size_t width = 0;
-  for (const char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++width;
-  }
-  return width;
-}
-
 std::size_t markedWidth(std::string_view text, std::span<const int> footnotes) {
   std::size_t width = displayWidth(text);
   if (footnotes.empty()) return width;

@@ -2,6 +2,7 @@
 // they are complete; nothing is kept after an item has been written.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -24,7 +25,20 @@ class Renderer {
   virtual void finish() = 0;
 };
 
+// How the text rendering lays out its tables.
+struct TextOptions {
+  // Lines a table may fill: one wider is shown in blocks of columns, each
+  // under the row labels and its own column labels. 0: no limit.
+  std::size_t pageWidth = 0;
+  // Memory for the lines of later blocks while the body is read for the
+  // first; when they need more, the body is read again for the rest.
+  std::size_t heldBlockBytes = std::size_t{16} << 20;
+};
+
+// The text renderer flushes after every item, and after every block of a
+// table, so that a reader at the other end of a pipe sees each as it comes.
 std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out);
+std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out, const TextOptions& options);
 std::unique_ptr<Renderer> makeJsonRenderer(std::ostream& out);
 
 // "Error", "Warning", "Note" (text) and "error", "warning", "note" (JSON).

@@ -93,4 +93,21 @@ TableLayout layoutTable(const PivotTable& table) {
   return layout;
 }
 
+std::vector<ColumnBlock> splitIntoBlocks(
+    std::size_t columns, std::size_t pageWidth,
+    const std::function<std::size_t(std::size_t first, std::size_t end)>& widthOf) {
+  if (pageWidth == 0 || columns == 0) return {ColumnBlock{0, columns}};
+  std::vector<ColumnBlock> blocks;
+  for (std::size_t first = 0; first < columns;) {
+    // A first column too wide for the page (a long cell, or a label over
+    // it) makes room that the next columns may share while they fit in it.
+    const std::size_t room = std::max(pageWidth, widthOf(first, first + 1));
+    std::size_t end = first + 1;
+    while (end < columns && widthOf(first, end + 1) <= room) ++end;
+    blocks.push_back({first, end});
+    first = end;
+  }
+  return blocks;
+}
+
 }  // namespace engine::output

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/output/document.h"
@@ -48,6 +49,25 @@ AxisLayout layoutAxis(const PivotTable& table, Axis axis);
 inline std::int64_t labelKey(std::int64_t outer, int dim, bool group, int id) {
   return ((outer * 8 + dim) * 2 + (group ? 1 : 0)) * (std::int64_t{1} << 31) + id;
 }
+
+// A run of data columns [first, end) shown together, under the row labels
+// repeated, when a table is wider than the page.
+struct ColumnBlock {
+  std::size_t first = 0;
+  std::size_t end = 0;
+  bool operator==(const ColumnBlock&) const = default;
+};
+
+// Cuts `columns` data columns into blocks, left to right, each as wide as
+// fits `pageWidth`: `widthOf(first, end)` is the width of the lines a block of
+// those columns makes, row labels included, and grows with `end`. A column
+// too wide for the page even alone starts a block as wide as it needs, which
+// takes the columns after it while they fit that width (a spanning label
+// wider than the page, say); a number is never cut. A page width of 0 sets
+// no limit: one block. A table without data columns is one empty block.
+std::vector<ColumnBlock> splitIntoBlocks(
+    std::size_t columns, std::size_t pageWidth,
+    const std::function<std::size_t(std::size_t first, std::size_t end)>& widthOf);
 
 // The axis a dimension goes on: as positioned, else the cell dimension across
 // the columns and every other dimension down the rows.

@@ -93,10 +93,7 @@ std::size_t labelChars(const ProximityMatrix& m) {
   std::size_t widest = 1;
   for (std::size_t i = 0; i < m.size(); ++i) {
     for (const std::string* label : {&m.rowLabel(i), &m.columnLabel(i)}) {
-      std::size_t chars = 0;
-      for (const char c : shortLabel(*label))
-        chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-      widest = std::max(widest, chars);
+      widest = std::max(widest, displayWidth(shortLabel(*label)));
     }
   }
   return widest;

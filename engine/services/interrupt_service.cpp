@@ -1,6 +1,7 @@
 // The interrupt check (ATNJMP): the procedure calls it once per case,
 // feature or printed row. A request to stop (the program's Ctrl-C handler,
-// or any caller of engine::requestInterrupt) abandons the command here.
+// or any caller of engine::requestInterrupt) abandons the command here, and so
+// does an output that can no longer be written.
 // The check also drives the progress line of long commands.
 #include "engine/core/progress.h"
 #include "engine/core/session.h"
@@ -34,7 +35,7 @@ void ATNJMP(ProxWorkspace& /*ws*/) {
   if (engine::ProgressMeter* meter = engine::activeProgressMeter()) {
     meter->tick(engine::ProgressMeter::Clock::now(), observe(s));
   }
-  if (s.interruptRequested == 0) return;
+  if (s.interruptRequested == 0 && !s.documentLost()) return;
   s.interruptRequested = 0;
   throw engine::Interrupted{};
 }

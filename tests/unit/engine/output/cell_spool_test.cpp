@@ -298,6 +298,44 @@ TEST_F(SpoolSettings, WidthsGatheredWhileSpoolingEqualThoseOfTheWholeTable) {
   }
 }
 
+// A table in blocks of columns reads the body once per pass: from the spool
+// it must come out as from the whole table, however many passes it takes.
+TEST_F(SpoolSettings, RowsPutAsideRenderInBlocksExactlyAsTheWholeTable) {
+  PivotTable::setSpoolMemoryBudget(512);
+  const PivotTable spooled = buildTable(9, 60);
+  ASSERT_TRUE(spooled.spooled());
+  PivotTable::allowSpooling(false);
+  const PivotTable whole = buildTable(9, 60);
+  PivotTable::allowSpooling(true);
+  const auto text = [](const PivotTable& t, std::size_t held) {
+    std::ostringstream out;
+    makeTextRenderer(out, TextOptions{.pageWidth = 70, .heldBlockBytes = held})->table(t);
+    return out.str();
+  };
+  const std::string onePass = text(whole, TextOptions{}.heldBlockBytes);
+  for (const std::size_t held : {std::size_t{0}, std::size_t{2000}, TextOptions{}.heldBlockBytes}) {
+    SCOPED_TRACE(held);
+    EXPECT_EQ(text(spooled, held), onePass);
+    EXPECT_EQ(text(whole, held), onePass);
+  }
+  // Every block shows the measure, both group labels and the marked row
+  // label; the footnotes come once, at the end.
+  const auto count = [&](const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = onePass.find(what); at != std::string::npos;
+         at = onePass.find(what, at + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  const std::size_t blocks = count("Euclidean Distance");
+  EXPECT_GT(blocks, 5u);
+  EXPECT_EQ(count("First group"), blocks);
+  EXPECT_EQ(count("Second group"), blocks);
+  EXPECT_EQ(count("item 3 [d]"), blocks);
+  EXPECT_EQ(count("[a] This is a dissimilarity matrix"), 1u);
+}
+
 // A count names its category by value when the category is a count too, and
 // by its digits when the category is a text.
 TEST(CategoryNames, CountsMatchByValueAndTextsByText) {
