@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The help, the version and -e: --help shows the usage, every option, the
 # commands and the measures on standard output and exits 0; each -e takes
-# exactly one command text, so a FILE after it stays a FILE.
+# exactly one command text, so a FILE after it stays a FILE. The manual page
+# (MANPAGE) must name the version the program reports.
+# Usage: help.sh PROGRAM MANPAGE
 set -uo pipefail
 program=$(realpath "$1")
+manpage=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -26,6 +29,8 @@ width=$(awk '{ if (length > w) w = length } END { print w }' help.txt)
 
 version=$("$program" --version)
 [[ $version =~ ^proximities\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version printed '$version'"
+grep -q "^\.TH PROXIMITIES 1 .* \"$version\"" "$manpage" ||
+  fail "the manual page's heading does not name $version"
 
 printf 'x,y\n1,2\n3,5\n6,1\n' >data.csv
 printf 'LOAD "data.csv".\nPROXIMITIES x y /VIEW=VARIABLE.\n' >first.prox
