@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cli/data_options.h"
+#include "cli/help.h"
 #include "cli/interrupt.h"
 #include "cli/output_choice.h"
 #include "cli/output_file.h"
@@ -92,10 +93,14 @@ std::optional<std::string> readSource(const std::string& name, std::string& erro
 void describe(CLI::App& app, Settings& s) {
   app.description(
       "Computes proximities (similarities and dissimilarities) between the cases or the "
-      "variables of a dataset. Runs the commands of each FILE in order; with no FILE and no -e, "
-      "or with FILE '-', reads commands from standard input. See docs/command-language.md.");
+      "variables of a dataset. Runs the commands of each FILE in order, then those of each -e; "
+      "with no FILE and no -e, or with FILE '-', reads commands from standard input.");
   app.add_option("FILE", s.files, "command files to run, in order ('-' for standard input)");
-  app.add_option("-e,--execute", s.commands, "run these commands after the files (repeatable)");
+  // One text per -e: a vector option would otherwise take the FILEs after it too.
+  app.add_option("-e,--execute", s.commands, "run this command text after the files (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->take_all();
   addDataOptions(app, s.data);
   app.add_option("--format", s.format,
                  "output format (default: from the -o file's extension .txt, .json or .html, "
@@ -115,6 +120,7 @@ void describe(CLI::App& app, Settings& s) {
                  "largest workspace the procedure may use, e.g. 512M, 4G (default 4G)")
       ->default_str("4G");
   app.set_version_flag("--version", std::string("proximities ") + PROX_VERSION);
+  cli::setUpHelp(app);
 }
 
 // Text tables fit the terminal they are shown on; anywhere else (a file, a
@@ -180,7 +186,8 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
     }
   }
   engine::Engine eng(options);
-  eng.registerProcedure("PROXIMITIES", 4, prox);
+  const cli::ProcedureCommand& command = cli::kProximitiesCommand;
+  eng.registerProcedure(command.word, command.minLetters, prox, command.synopsis);
   cli::installInterruptHandler();
   // A closed pipe makes writes fail with EPIPE instead of killing the
   // process at once, so that unfinished matrix files and the -o temporary

@@ -225,12 +225,27 @@ Engine::~Engine() {
   }
 }
 
-void Engine::registerProcedure(std::string word, std::size_t minLetters, ProcedureEntry entry) {
-  registerCommand(std::move(word), minLetters, [entry](Session& s, Args& args) {
-    skipWithoutLoadedData(s);
-    runProcedure(s, args.command(), entry);
-  });
+void Engine::registerProcedure(std::string word, std::size_t minLetters, ProcedureEntry entry,
+                               std::string synopsis) {
+  registerCommand(
+      std::move(word), minLetters,
+      [entry](Session& s, Args& args) {
+        skipWithoutLoadedData(s);
+        runProcedure(s, args.command(), entry);
+      },
+      std::move(synopsis));
 }
+
+std::vector<CommandSynopsis> commandSynopses() {
+  registerDataCommands();  // an Engine registers them too; registering again changes nothing
+  std::vector<CommandSynopsis> list;
+  for (CommandSummary& c : registeredCommands()) {
+    list.push_back(CommandSynopsis{std::move(c.word), c.minLetters, std::move(c.synopsis)});
+  }
+  return list;
+}
+
+std::string_view spelledKeyword(std::string_view tableEntry) { return fullKeyword(tableEntry); }
 
 void Engine::setWorkingData(std::vector<DataColumn> columns, std::string source) {
   Dictionary dictionary;

@@ -76,8 +76,10 @@ class Engine {
   Engine& operator=(const Engine&) = delete;
 
   // Makes a procedure a command: its word, recognised from minLetters letters
-  // on, calls entry with the workspace.
-  void registerProcedure(std::string word, std::size_t minLetters, ProcedureEntry entry);
+  // on, calls entry with the workspace. The synopsis is its form in one line
+  // for the program's help (commandSynopses).
+  void registerProcedure(std::string word, std::size_t minLetters, ProcedureEntry entry,
+                         std::string synopsis = {});
 
   // Runs the commands of one source. A lexical error (an unterminated string,
   // an unknown character) is shown and nothing of the source runs; an error
@@ -140,6 +142,22 @@ std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostre
 // valid name is kept, any other is made valid, and all differ in more than
 // case.
 std::vector<std::string> variableNamesFor(const std::vector<std::string>& headers);
+
+// A command as the program's help lists it.
+struct CommandSynopsis {
+  std::string word;  // upper case
+  std::size_t minLetters;
+  std::string synopsis;
+};
+
+// The engine's own commands, then the procedures registered so far, in the
+// order they were registered; available before any Engine exists.
+std::vector<CommandSynopsis> commandSynopses();
+
+// The word people type for an entry of a procedure's keyword table: tables
+// hold shortened entries ("EUC"), the documentation and the messages give
+// the words ("EUCLID"). An entry the engine has no word for stands for itself.
+std::string_view spelledKeyword(std::string_view tableEntry);
 
 // Says that the program reads its commands from standard input, so that
 // LOAD "-" (data from standard input) is refused with a clear message.

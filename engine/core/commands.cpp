@@ -13,6 +13,7 @@ struct CommandEntry {
   std::string word;  // upper case
   std::size_t minLetters;
   CommandHandler handler;
+  std::string synopsis;
 };
 
 // Built on first use, so that commands may register from static
@@ -42,7 +43,8 @@ std::string describe(const Token& token) {
 
 }  // namespace
 
-void registerCommand(std::string word, std::size_t minLetters, CommandHandler handler) {
+void registerCommand(std::string word, std::size_t minLetters, CommandHandler handler,
+                     std::string synopsis) {
   word = upper(word);
   auto& table = commandTable();
   const auto same = std::find_if(table.begin(), table.end(),
@@ -50,9 +52,19 @@ void registerCommand(std::string word, std::size_t minLetters, CommandHandler ha
   if (same != table.end()) {
     same->minLetters = minLetters;
     same->handler = std::move(handler);
+    same->synopsis = std::move(synopsis);
     return;
   }
-  table.push_back(CommandEntry{std::move(word), minLetters, std::move(handler)});
+  table.push_back(
+      CommandEntry{std::move(word), minLetters, std::move(handler), std::move(synopsis)});
+}
+
+std::vector<CommandSummary> registeredCommands() {
+  std::vector<CommandSummary> summaries;
+  for (const CommandEntry& e : commandTable()) {
+    summaries.push_back(CommandSummary{e.word, e.minLetters, e.synopsis});
+  }
+  return summaries;
 }
 
 const CommandHandler* findCommand(std::string_view word) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/core/scanner.h"
 
@@ -56,8 +57,19 @@ using CommandHandler = std::function<void(Session&, Args&)>;
 // A command word is recognised by its full name or by an abbreviation of at
 // least minLetters letters. Words of two-word commands ("CASE WEIGHT") are
 // matched by the handler itself from its Args.
-// Registering a word again replaces its handler.
-void registerCommand(std::string word, std::size_t minLetters, CommandHandler handler);
+// Registering a word again replaces its handler. The synopsis is the
+// command's form in one line, as the program's help shows it.
+void registerCommand(std::string word, std::size_t minLetters, CommandHandler handler,
+                     std::string synopsis = {});
+
+struct CommandSummary {
+  std::string word;  // upper case
+  std::size_t minLetters;
+  std::string synopsis;
+};
+
+// Every registered command, in the order they were first registered.
+std::vector<CommandSummary> registeredCommands();
 
 // The handler of a command word, or null when no command has that word. A
 // full word wins over an abbreviation; among abbreviations the command

@@ -345,13 +345,17 @@ void exportData(Session& session, Args& args) {
 }  // namespace
 
 void registerDataCommands() {
-  registerCommand("LOAD", 4, loadFile);
-  registerCommand("INLINE", 6, loadInline);
-  registerCommand("DECLARE", 7, declareMissing);
-  registerCommand("LABEL", 5, label);
-  registerCommand("GROUP", 5, group);
-  registerCommand("CASE", 4, caseWeight);
-  registerCommand("EXPORT", 6, exportData);
+  registerCommand("LOAD", 4, loadFile,
+                  "LOAD \"file.csv\" [/SEPARATOR=AUTO|COMMA|SEMICOLON|TAB|BAR|\"c\"] "
+                  "[/DECIMAL=POINT|COMMA] [/MISSING=\"text\" ...]");
+  registerCommand("INLINE", 6, loadInline,
+                  "INLINE [/subcommands of LOAD]. CSV lines, header first ... END INLINE.");
+  registerCommand("DECLARE", 7, declareMissing,
+                  "DECLARE MISSING varlist = values|RANGE low high|NONE [/ varlist = ...]");
+  registerCommand("LABEL", 5, label, "LABEL var = \"text\" [/ var = \"text\" ...]");
+  registerCommand("GROUP", 5, group, "GROUP BY varlist [LAYERED] | GROUP OFF");
+  registerCommand("CASE", 4, caseWeight, "CASE WEIGHT var | CASE WEIGHT OFF");
+  registerCommand("EXPORT", 6, exportData, "EXPORT \"file.csv\"");
 }
 
 }  // namespace engine
