@@ -192,7 +192,7 @@ Engine::Engine(const EngineOptions& options) {
     diagnostics = diagnosticsOutput_.get();
   }
   output_ = makeOutputBuilder(options.format, progressOutput_ ? *progressOutput_ : out,
-                              options.html, diagnostics);
+                              options.html, diagnostics, options.matrixFiles, options.longDiagonal);
   s.setOutput(output_.get());
 }
 
@@ -370,7 +370,9 @@ void Engine::showError(const std::string& text) {
 }
 
 std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
-                                                 std::ostream* html, std::ostream* diagnostics) {
+                                                 std::ostream* html, std::ostream* diagnostics,
+                                                 output::MatrixFiles* matrixFiles,
+                                                 bool longDiagonal) {
   std::unique_ptr<output::Renderer> renderer;
   switch (format) {
     case OutputFormat::Json:
@@ -381,6 +383,12 @@ std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostre
       break;
     case OutputFormat::Text:
       renderer = output::makeTextRenderer(out);
+      break;
+    case OutputFormat::Csv:
+      renderer = output::makeSquareCsvRenderer(out, matrixFiles);
+      break;
+    case OutputFormat::Long:
+      renderer = output::makeLongCsvRenderer(out, matrixFiles, longDiagonal);
       break;
   }
   if (html != nullptr) {

@@ -19,6 +19,10 @@ namespace engine {
 
 using ProcedureEntry = void (*)(ProxWorkspace&);
 
+namespace output {
+class MatrixFiles;
+}
+
 struct EngineOptions {
   std::int64_t workspaceBytes = std::int64_t{4} << 30;
   OutputFormat format = OutputFormat::Text;
@@ -37,6 +41,10 @@ struct EngineOptions {
   // besides the output (cli: standard error, when the output is not text on a
   // terminal); null: nowhere.
   std::ostream* diagnostics = nullptr;
+  // Csv and Long: where the matrices go (null: to `out`, one square matrix
+  // at most), and whether the long form has the diagonal.
+  output::MatrixFiles* matrixFiles = nullptr;
+  bool longDiagonal = false;
 };
 
 // A column of working data handed over in memory rather than in a file (the
@@ -116,7 +124,9 @@ class Engine {
 // shows its output with.
 std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
                                                  std::ostream* html = nullptr,
-                                                 std::ostream* diagnostics = nullptr);
+                                                 std::ostream* diagnostics = nullptr,
+                                                 output::MatrixFiles* matrixFiles = nullptr,
+                                                 bool longDiagonal = false);
 
 // The variable names that columns headed `headers` get, by the rule LOAD
 // uses for a header row (engine/data/csv_dialect.h, makeVariableNames): a

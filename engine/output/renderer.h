@@ -27,6 +27,29 @@ class Renderer {
 std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out);
 std::unique_ptr<Renderer> makeJsonRenderer(std::ostream& out);
 
+// Where the CSV renderers put their matrices: a stream for each square
+// matrix, or one stream for the long form of all of them. The program names
+// the files (cli/matrix_file_set.h).
+class MatrixFiles {
+ public:
+  virtual ~MatrixFiles() = default;
+  // The stream for the next matrix; `group` describes its split-file group
+  // ("species = setosa"; empty without groups). Null: refused, and said why
+  // through problem().
+  virtual std::ostream* next(const std::string& group) = 0;
+  // Something the renderer could not write: an error of the run.
+  virtual void problem(const std::string& text) = 0;
+};
+
+// Each "Proximity Matrix" as a square CSV, items' labels in the header and the
+// first column; everything else of the document is left out (messages reach
+// standard error through the diagnostics copy). `files` may be null: then the
+// first matrix goes to `out` and any later one is refused.
+std::unique_ptr<Renderer> makeSquareCsvRenderer(std::ostream& out, MatrixFiles* files);
+// Every matrix as rows "group..., item1, item2, value" of its lower triangle,
+// with the diagonal when asked; one stream, one header.
+std::unique_ptr<Renderer> makeLongCsvRenderer(std::ostream& out, MatrixFiles* files, bool diagonal);
+
 // "Error", "Warning", "Note" (text) and "error", "warning", "note" (JSON).
 std::string severityWord(Severity severity, bool capitalized);
 
