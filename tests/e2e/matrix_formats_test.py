@@ -208,7 +208,20 @@ class JsonMatrix(unittest.TestCase):
         self.assertIsNone(m["case_numbers"])
         self.assertEqual(m["labels"], ["mpg", "hp", "wt"])
 
-    def test_groups_and_missing_values(self):
+    def test_missing_values_are_null(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "bin.csv")
+            with open(path, "w") as f:
+                f.write("a,b,c\n1,0,1\n1,1,0\n0,0,1\n")
+            # Kulczynski 1 has no value on the diagonal: a / (b + c) with b + c = 0.
+            [m] = self.matrices("PROXIMITIES a b c /VIEW=VARIABLE /MEASURE=K1.", data=path)
+        self.assertEqual([m["values"][i][i] for i in range(3)], [None, None, None])
+        x = np.array([[1, 0, 1], [1, 1, 0], [0, 0, 1]], dtype=bool)
+        a = (x[:, 0] & x[:, 1]).sum()
+        mismatches = (x[:, 0] != x[:, 1]).sum()
+        self.assertEqual(m["values"][1][0], a / mismatches)
+
+    def test_groups(self):
         found = self.matrices("GROUP BY species.", "PROXIMITIES sepal_length TO petal_width "
                               "/MEASURE=CORRELATION.", data=IRIS)
         self.assertEqual([m["group"] for m in found],
