@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/output_file.h"
-#include "engine/output/renderer.h"
+#include "engine/engine.h"
 
 namespace cli {
 

@@ -12,16 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/output/matrix_files.h"
 #include "engine/output/output_format.h"
 #include "host/workspace.h"
 
 namespace engine {
 
 using ProcedureEntry = void (*)(ProxWorkspace&);
-
-namespace output {
-class MatrixFiles;
-}
 
 struct EngineOptions {
   std::int64_t workspaceBytes = std::int64_t{4} << 30;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/output/document.h"
+#include "engine/output/matrix_files.h"
 
 namespace engine::output {
 
@@ -26,20 +27,6 @@ class Renderer {
 
 std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out);
 std::unique_ptr<Renderer> makeJsonRenderer(std::ostream& out);
-
-// Where the CSV renderers put their matrices: a stream for each square
-// matrix, or one stream for the long form of all of them. The program names
-// the files (cli/matrix_file_set.h).
-class MatrixFiles {
- public:
-  virtual ~MatrixFiles() = default;
-  // The stream for the next matrix; `group` describes its split-file group
-  // ("species = setosa"; empty without groups). Null: refused, and said why
-  // through problem().
-  virtual std::ostream* next(const std::string& group) = 0;
-  // Something the renderer could not write: an error of the run.
-  virtual void problem(const std::string& text) = 0;
-};
 
 // Each "Proximity Matrix" as a square CSV, items' labels in the header and the
 // first column; everything else of the document is left out (messages reach
