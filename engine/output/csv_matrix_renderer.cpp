@@ -29,8 +29,8 @@ std::string csvField(std::string_view text) {
   return quoted + '"';
 }
 
-std::string valueField(const MatrixTable& m, std::size_t i, std::size_t j) {
-  return m.isMissing(i, j) ? std::string() : shortestNumber(m.value(i, j));
+std::string valueField(const std::vector<std::optional<double>>& row, std::size_t j) {
+  return j < row.size() && row[j] ? shortestNumber(*row[j]) : std::string();
 }
 
 std::string groupText(const PivotTable::GroupValues& group) {
@@ -74,11 +74,11 @@ class MatrixRenderer : public Renderer {
   void message(const Message&) override {}
   void finish() override {}
   void table(const PivotTable& table) override {
-    if (const std::optional<MatrixTable> m = readMatrixTable(table)) write(*m);
+    if (const std::optional<MatrixTable> m = readMatrixTable(table)) write(table, *m);
   }
 
  protected:
-  virtual void write(const MatrixTable& m) = 0;
+  virtual void write(const PivotTable& table, const MatrixTable& m) = 0;
   MatrixFiles& files() { return files_; }
 
  private:
@@ -91,7 +91,7 @@ class SquareCsvRenderer : public MatrixRenderer {
   using MatrixRenderer::MatrixRenderer;
 
  private:
-  void write(const MatrixTable& m) override {
+  void write(const PivotTable& table, const MatrixTable& m) override {
     std::ostream* out = files().next(groupText(m.group));
     if (out == nullptr) return;
     // The corner is empty: pandas' index_col=0 and R's row.names=1 take the
@@ -99,9 +99,11 @@ class SquareCsvRenderer : public MatrixRenderer {
     std::string line;
     for (const MatrixItem& item : m.items) line += ',' + csvField(item.label);
     *out << line << '\n';
+    MatrixRows rows(table);
     for (std::size_t i = 0; i < m.size(); ++i) {
+      const std::vector<std::optional<double>>& row = rows.next();
       line = csvField(m.items[i].label);
-      for (std::size_t j = 0; j < m.size(); ++j) line += ',' + valueField(m, i, j);
+      for (std::size_t j = 0; j < m.size(); ++j) line += ',' + valueField(row, j);
       *out << line << '\n';
     }
   }
@@ -113,7 +115,7 @@ class LongCsvRenderer : public MatrixRenderer {
       : MatrixRenderer(out, files), diagonal_(diagonal) {}
 
  private:
-  void write(const MatrixTable& m) override {
+  void write(const PivotTable& table, const MatrixTable& m) override {
     std::vector<std::string> names;
     for (const auto& [name, value] : m.group) names.push_back(name);
     if (out_ == nullptr && !refused_) {
@@ -131,11 +133,13 @@ class LongCsvRenderer : public MatrixRenderer {
     }
     std::string prefix;
     for (const auto& [name, value] : m.group) prefix += csvField(value) + ',';
+    MatrixRows rows(table);
     for (std::size_t i = 0; i < m.size(); ++i) {
+      const std::vector<std::optional<double>>& row = rows.next();
       const std::size_t last = diagonal_ ? i + 1 : i;
       for (std::size_t j = 0; j < last; ++j) {
         *out_ << prefix << csvField(m.items[i].label) << ',' << csvField(m.items[j].label) << ','
-              << valueField(m, i, j) << '\n';
+              << valueField(row, j) << '\n';
       }
     }
   }

@@ -182,12 +182,15 @@ void writeMeasure(std::ostream& out, const MatrixTable& m, const ProximityReques
       << '}';
 }
 
-void writeMatrixValues(std::ostream& out, const MatrixTable& m) {
+void writeMatrixValues(std::ostream& out, const PivotTable& table, const MatrixTable& m) {
   out << "\"values\":[";
+  MatrixRows rows(table);
   for (std::size_t i = 0; i < m.size(); ++i) {
+    const std::vector<std::optional<double>>& row = rows.next();
     out << (i > 0 ? ",\n[" : "\n[");
     for (std::size_t j = 0; j < m.size(); ++j) {
-      out << (j > 0 ? "," : "") << (m.isMissing(i, j) ? "null" : shortestNumber(m.value(i, j)));
+      out << (j > 0 ? "," : "")
+          << (j < row.size() && row[j] ? shortestNumber(*row[j]) : std::string("null"));
     }
     out << ']';
   }
@@ -197,7 +200,8 @@ void writeMatrixValues(std::ostream& out, const MatrixTable& m) {
 // The table as a plain matrix, so that a reader needs no knowledge of pivot
 // tables: pd.DataFrame(m["values"], index=m["labels"], columns=m["labels"]).
 // docs/matrix-output.schema.json describes it.
-void writeMatrixObject(std::ostream& out, const MatrixTable& m, const ProximityRequest& request) {
+void writeMatrixObject(std::ostream& out, const PivotTable& table, const MatrixTable& m,
+                       const ProximityRequest& request) {
   out << ",\"matrix\":{\"view\":\"" << (m.cases ? "case" : "variable") << "\",\"labels\":[";
   for (std::size_t i = 0; i < m.size(); ++i) {
     out << (i > 0 ? "," : "") << jsonString(m.items[i].label);
@@ -238,7 +242,7 @@ void writeMatrixObject(std::ostream& out, const MatrixTable& m, const ProximityR
         << ",\"value\":" << jsonString(m.group[g].second) << '}';
   }
   out << "],";
-  writeMatrixValues(out, m);
+  writeMatrixValues(out, table, m);
   out << '}';
 }
 
@@ -267,7 +271,7 @@ void writeTable(std::ostream& out, const PivotTable& table, const ProximityReque
   }
   out << ']';
   if (const std::optional<MatrixTable> m = readMatrixTable(table)) {
-    writeMatrixObject(out, *m, request);
+    writeMatrixObject(out, table, *m, request);
   }
   out << '}';
 }

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/output/body_rows.h"
 #include "engine/output/catalogue.h"
 
 namespace engine::output {
@@ -65,23 +64,6 @@ MatrixItem readItem(const Content& label, bool cases) {
   return item;
 }
 
-void readValues(const PivotTable& table, const TableLayout& layout, MatrixTable& m) {
-  const std::size_t n = m.items.size();
-  m.values.assign(n * n, 0.0);
-  m.missing.assign(n * n, true);
-  BodyRows rows(table, layout);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::span<const BodyCell> cells = rows.next();
-    for (std::size_t j = 0; j < n && j < cells.size(); ++j) {
-      const Content& c = cells[j].content;
-      if (!cells[j].present || c.kind != Content::Kind::Number || c.missing) continue;
-      if (!std::isfinite(c.value)) continue;
-      m.values[i * n + j] = c.integer ? static_cast<double>(c.whole) : c.value;
-      m.missing[i * n + j] = false;
-    }
-  }
-}
-
 }  // namespace
 
 std::optional<MatrixTable> readMatrixTable(const PivotTable& table) {
@@ -100,8 +82,22 @@ std::optional<MatrixTable> readMatrixTable(const PivotTable& table) {
     const int r = layout.rows.categoryAt(i, layout.rows.dims.size() - 1);
     m.items.push_back(readItem(rowDim.categories[static_cast<std::size_t>(r)].label, m.cases));
   }
-  if (!m.items.empty()) readValues(table, layout, m);
   return m;
+}
+
+MatrixRows::MatrixRows(const PivotTable& table)
+    : layout_(layoutTable(table)), rows_(table, layout_) {}
+
+const std::vector<std::optional<double>>& MatrixRows::next() {
+  const std::span<const BodyCell> cells = rows_.next();
+  row_.assign(cells.size(), std::nullopt);
+  for (std::size_t j = 0; j < cells.size(); ++j) {
+    const Content& c = cells[j].content;
+    if (!cells[j].present || c.kind != Content::Kind::Number || c.missing) continue;
+    const double value = c.integer ? static_cast<double>(c.whole) : c.value;
+    if (std::isfinite(value)) row_[j] = value;
+  }
+  return row_;
 }
 
 std::string shortestNumber(double value) {

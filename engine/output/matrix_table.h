@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/output/body_rows.h"
 #include "engine/output/document.h"
 #include "engine/output/table_layout.h"
 
@@ -28,12 +29,22 @@ struct MatrixTable {
   std::vector<std::string> prefixes;  // "absolute", "reverse", "rescale" as the label shows them
   PivotTable::GroupValues group;
   std::vector<MatrixItem> items;
-  std::vector<double> values;  // row by row, n x n
-  std::vector<bool> missing;   // the system-missing value, or no number in the cell
 
   std::size_t size() const { return items.size(); }
-  double value(std::size_t i, std::size_t j) const { return values[i * items.size() + j]; }
-  bool isMissing(std::size_t i, std::size_t j) const { return missing[i * items.size() + j]; }
+};
+
+// The values of a matrix table, one row at a time in item order, so that a
+// matrix of many items is never held whole (its table is spooled row by row).
+class MatrixRows {
+ public:
+  explicit MatrixRows(const PivotTable& table);
+  // The next row: one entry per item, none where missing or not a number.
+  const std::vector<std::optional<double>>& next();
+
+ private:
+  TableLayout layout_;
+  BodyRows rows_;
+  std::vector<std::optional<double>> row_;
 };
 
 // The matrix a table holds; none when it is not a proximity matrix laid out
