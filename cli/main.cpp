@@ -20,6 +20,7 @@
 #include "cli/data_options.h"
 #include "cli/help.h"
 #include "cli/interrupt.h"
+#include "cli/matrix_file_set.h"
 #include "cli/output_choice.h"
 #include "cli/output_file.h"
 #include "cli/size_option.h"
@@ -46,6 +47,7 @@ struct Settings {
   std::string workspace = "4G";
   bool timing = false;
   std::int64_t width = -1;  // --width; -1 when not given
+  bool diagonal = false;
 };
 
 // The procedure library: next to the program, in ../lib when installed, or
@@ -103,11 +105,14 @@ void describe(CLI::App& app, Settings& s) {
       ->take_all();
   addDataOptions(app, s.data);
   app.add_option("--format", s.format,
-                 "output format (default: from the -o file's extension .txt, .json or .html, "
-                 "else text)")
-      ->check(CLI::IsMember({"text", "json", "html"}));
+                 "output format: text, json, html, csv (each matrix as a labelled square) or "
+                 "long (item1,item2,value rows); default: from the -o file's extension .txt, "
+                 ".json, .html, .csv or .long.csv, else text")
+      ->check(CLI::IsMember({"text", "json", "html", "csv", "long"}));
   app.add_option("-o,--output", s.outputPath,
                  "write the output to this file (replaced only when the run completes)");
+  app.add_flag("--diagonal", s.diagonal,
+               "with --format long, also write each item's proximity with itself");
   app.add_flag("--timing", s.timing,
                "after each PROXIMITIES command, report on standard error the time of its phases: "
                "counting pass, reading, computing, printing, writing");
@@ -160,7 +165,9 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
     std::cerr << "proximities: " << error << '\n';
     return kExitErrors;
   }
-  OutputFile output(s.outputPath);
+  const bool matrices = s.format == "csv" || s.format == "long";
+  OutputFile output(s.format == "csv" ? "" : s.outputPath);
+  cli::MatrixFileSet matrixFiles(s.format == "csv" ? s.outputPath : "", output.stream());
   if (!output.ok()) {
     std::cerr << "proximities: cannot write " << s.outputPath << '\n';
     return kExitErrors;
@@ -170,7 +177,11 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
   options.workspaceBytes = workspaceBytes;
   options.format = s.format == "json"   ? engine::OutputFormat::Json
                    : s.format == "html" ? engine::OutputFormat::Html
+                   : s.format == "csv"  ? engine::OutputFormat::Csv
+                   : s.format == "long" ? engine::OutputFormat::Long
                                         : engine::OutputFormat::Text;
+  if (matrices) options.matrixFiles = &matrixFiles;
+  options.longDiagonal = s.diagonal;
   options.out = &output.stream();
   options.pageWidth = pageWidth(s);
   if (cli::messagesNeedCopy(s.format, s.outputPath, isatty(STDOUT_FILENO) != 0)) {
@@ -223,7 +234,9 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
     return kExitInterrupted;
   }
   output.commit();
-  return eng.errorShown() ? kExitErrors : kExitOk;
+  const bool written = !matrices || matrixFiles.commit();
+  const bool problems = !written || matrixFiles.problemsShown();
+  return eng.errorShown() || problems ? kExitErrors : kExitOk;
 }
 
 }  // namespace
@@ -248,6 +261,10 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   settings.format = *format;
+  if (settings.diagonal && settings.format != "long") {
+    std::cerr << "proximities: --diagonal goes with --format long\n";
+    return kExitUsage;
+  }
   const bool commandsFromStandardInput =
       (settings.files.empty() && settings.commands.empty()) ||
       std::find(settings.files.begin(), settings.files.end(), "-") != settings.files.end();

@@ -7,9 +7,13 @@
 namespace cli {
 
 std::optional<std::string> formatOfExtension(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
+  std::string name = std::filesystem::path(path).filename().string();
+  std::transform(name.begin(), name.end(), name.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  // ".long.csv" before ".csv": the long form is a CSV file too.
+  if (name.size() > 9 && name.ends_with(".long.csv")) return "long";
+  const std::string extension = std::filesystem::path(name).extension().string();
+  if (extension == ".csv") return "csv";
   if (extension == ".txt") return "text";
   if (extension == ".json") return "json";
   if (extension == ".html") return "html";

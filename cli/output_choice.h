@@ -8,7 +8,8 @@
 namespace cli {
 
 // The format named by an output file's extension (".txt" text, ".json" json,
-// ".html" html, in any case); none for any other name.
+// ".html" html, ".csv" csv, ".long.csv" long, in any case); none for any
+// other name.
 std::optional<std::string> formatOfExtension(const std::string& path);
 
 // The output format: --format when given (`given`), else the extension of the

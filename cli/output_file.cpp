@@ -26,3 +26,12 @@ void OutputFile::commit() {
   std::filesystem::rename(temporary_, path_, error);
   committed_ = !error;
 }
+
+bool OutputFile::commitAs(const std::filesystem::path& target) {
+  if (path_.empty()) return false;
+  file_.close();
+  std::error_code error;
+  std::filesystem::rename(temporary_, target, error);
+  committed_ = !error;
+  return committed_;
+}

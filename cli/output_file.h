@@ -19,6 +19,8 @@ class OutputFile {
   bool ok() const { return path_.empty() || file_.is_open(); }
   std::ostream& stream() { return path_.empty() ? std::cout : file_; }
   void commit();
+  // Renames the temporary file to `target` instead (a file of the same folder).
+  bool commitAs(const std::filesystem::path& target);
 
  private:
   std::filesystem::path path_;

@@ -194,8 +194,8 @@ Engine::Engine(const EngineOptions& options) {
     diagnostics = diagnosticsOutput_.get();
   }
   std::ostream& document = progressOutput_ ? *progressOutput_ : out;
-  output_ =
-      makeOutputBuilder(options.format, document, options.html, diagnostics, options.pageWidth);
+  output_ = makeOutputBuilder(options.format, document, options.html, diagnostics,
+                              options.pageWidth, options.matrixFiles, options.longDiagonal);
   s.setOutput(output_.get());
   previousKeepWrittenMatrix_ = keepingWrittenMatrices();
   keepWrittenMatrices(options.keepWrittenMatrix);
@@ -403,7 +403,9 @@ void Engine::showError(const std::string& text) {
 
 std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
                                                  std::ostream* html, std::ostream* diagnostics,
-                                                 std::size_t pageWidth) {
+                                                 std::size_t pageWidth,
+                                                 output::MatrixFiles* matrixFiles,
+                                                 bool longDiagonal) {
   std::unique_ptr<output::Renderer> renderer;
   switch (format) {
     case OutputFormat::Json:
@@ -414,6 +416,12 @@ std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostre
       break;
     case OutputFormat::Text:
       renderer = output::makeTextRenderer(out, output::TextOptions{.pageWidth = pageWidth});
+      break;
+    case OutputFormat::Csv:
+      renderer = output::makeSquareCsvRenderer(out, matrixFiles);
+      break;
+    case OutputFormat::Long:
+      renderer = output::makeLongCsvRenderer(out, matrixFiles, longDiagonal);
       break;
   }
   if (html != nullptr) {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/output/matrix_files.h"
 #include "engine/output/output_format.h"
 #include "engine/services/written_matrix.h"
 #include "host/workspace.h"
@@ -45,6 +46,10 @@ struct EngineOptions {
   // MATRIX=OUT(*) keeps the matrix for takeWrittenMatrix instead of making it
   // the working data (the Python module, which wants the numbers alone).
   bool keepWrittenMatrix = false;
+  // Csv and Long: where the matrices go (null: to `out`, one square matrix
+  // at most), and whether the long form has the diagonal.
+  output::MatrixFiles* matrixFiles = nullptr;
+  bool longDiagonal = false;
 };
 
 // A column of working data handed over in memory rather than in a file (the
@@ -135,7 +140,10 @@ class Engine {
 std::unique_ptr<OutputBuilder> makeOutputBuilder(OutputFormat format, std::ostream& out,
                                                  std::ostream* html = nullptr,
                                                  std::ostream* diagnostics = nullptr,
-                                                 std::size_t pageWidth = 0);
+                                                 std::size_t pageWidth = 0,
+
+                                                 output::MatrixFiles* matrixFiles = nullptr,
+                                                 bool longDiagonal = false);
 
 // The variable names that columns headed `headers` get, by the rule LOAD
 // uses for a header row (engine/data/csv_dialect.h, makeVariableNames): a

@@ -3,7 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/core/proximity_request.h"
+#include "engine/core/session.h"
 #include "engine/data/csv_table.h"
+#include "engine/data/number_text.h"
 #include "engine/data/schema.h"
 
 namespace engine {
@@ -136,6 +139,7 @@ void MatrixWriter::writeRow(const Case* groupRow, std::span<const std::int64_t> 
   if (file_ && !output_) throw DataError("A matrix file row came before the file was started.");
   if (output_) {
     data::writeCase(output_->stream(), dictionary_, row);
+    noteItem(row);
   } else {
     if (memoryColumns_.empty()) {
       for (const Variable& v : dictionary_.variables()) {
@@ -150,15 +154,61 @@ void MatrixWriter::writeRow(const Case* groupRow, std::span<const std::int64_t> 
       }
     }
   }
+  if (casenoIndex_ != 0) {
+    caseNumbers_.push_back(row.values[static_cast<std::size_t>(casenoIndex_ - 1)]);
+  }
   ++rows_;
   rowStarted_ = false;
+}
+
+// Between cases without split files the procedure labels item variable k
+// "Case k", by its place in the matrix. Once cases with missing values are
+// left out, the k-th item is not case k of the data (row k's CASENO_ and
+// case label say which it is), so the title is made to name the case the
+// column holds, as the row does.
+void MatrixWriter::retitleCaseItems() {
+  if (splitCount_ != 0 || casenoIndex_ == 0) return;
+  for (std::size_t k = 0; k < caseNumbers_.size(); ++k) {
+    if (static_cast<std::int64_t>(k) >= itemCount()) break;
+    Variable& item = dictionary_.at(varnameIndex_ + static_cast<std::int64_t>(k) + 1);
+    const double number = caseNumbers_[k];
+    if (item.label != "Case " + std::to_string(k + 1) || number == data::kSystemMissing) continue;
+    item.label = "Case " + data::formatNumber(number);
+  }
+}
+
+// A row's item: its case label (the padding rows of a smaller group have
+// none and are no item), or the item variable it belongs to.
+void MatrixWriter::noteItem(const Case& row) {
+  data::MatrixGroupItems group;
+  for (std::size_t i = 0; i < splitCount_; ++i) {
+    const Variable& v = dictionary_.variables()[i];
+    group.split.emplace_back(v.name, v.isString()
+                                         ? std::string(withoutTrailingBlanks(row.strings[i]))
+                                         : data::formatNumber(row.values[i]));
+  }
+  if (groups_.empty() || groups_.back().split != group.split) groups_.push_back(std::move(group));
+  std::string label = varname_;
+  if (caseLabelIndex_ != 0) {
+    label = std::string(
+        withoutTrailingBlanks(row.strings[static_cast<std::size_t>(caseLabelIndex_ - 1)]));
+    const bool padding =
+        casenoIndex_ != 0 &&
+        row.values[static_cast<std::size_t>(casenoIndex_ - 1)] == data::kSystemMissing;
+    if (label.empty() && padding) return;
+  }
+  groups_.back().labels.push_back(std::move(label));
 }
 
 void MatrixWriter::commit() {
   if (!output_) return;
   output_->close();
+  retitleCaseItems();
   data::TemporaryFile sidecar(data::sidecarPath(*file_));
-  sidecar.stream() << data::schemaText(dictionary_);
+  const std::string& proximityLabel = dictionary_.at(rowtypeIndex_).label;
+  sidecar.stream() << data::matrixSidecarText(
+      dictionary_, proximityLabel, caseLabelIndex_ != 0 || casenoIndex_ != 0, groups_,
+      readProximityRequest(Session::current().commandTokens));
   sidecar.close();
   sidecar.commit();
   output_->commit();
@@ -166,6 +216,7 @@ void MatrixWriter::commit() {
 }
 
 std::shared_ptr<Dataset> MatrixWriter::toDataset(std::string source) {
+  retitleCaseItems();
   if (memoryColumns_.empty()) {  // no rows
     for (const Variable& v : dictionary_.variables()) {
       memoryColumns_.push_back(data::Column{v.isString(), {}, {}});

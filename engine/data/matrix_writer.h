@@ -15,6 +15,7 @@
 #include "engine/core/dataset.h"
 #include "engine/data/column_dataset.h"
 #include "engine/data/csv_writer.h"
+#include "engine/data/matrix_sidecar.h"
 #include "host/tavixwcom.h"
 
 namespace engine {
@@ -64,6 +65,8 @@ class MatrixWriter {
  private:
   Variable stringVariable(std::string name, int width) const;
   void setString(Case& row, std::size_t k, std::string_view text) const;
+  void noteItem(const Case& row);
+  void retitleCaseItems();
 
   std::optional<std::filesystem::path> file_;
   Dictionary dictionary_;
@@ -77,6 +80,9 @@ class MatrixWriter {
   // each.
   std::vector<data::Column> memoryColumns_;
   std::int64_t rows_ = 0;
+  // The items of each group, for the sidecar's description.
+  std::vector<data::MatrixGroupItems> groups_;
+  std::vector<double> caseNumbers_;  // CASENO_ of each row, in order
 
   // The row being built.
   bool rowStarted_ = false;

@@ -64,13 +64,20 @@ class JsonReader {
   std::string where_;
 };
 
+// The entry attribute that marks a variable holding proximities (the item
+// variables of a matrix file): it keeps no value labels or user-missing
+// values of the variable it was copied from. Sidecars say "proximities": true.
+constexpr int kProximitiesAttribute = 3;
+
+// {"width": 10, "decimals": 4}; "type" (a format code) is optional and, when
+// left out, is the usual one of the field's kind (applyField fills it in).
+// Older sidecars always give it.
 Format readFormat(const JsonReader& in, const json& value, std::string_view key) {
-  if (!value.is_object() || !value.contains("type") || !value.contains("width") ||
-      !value.contains("decimals")) {
-    in.fail(quoted(key) + " must be an object with \"type\", \"width\" and \"decimals\"");
+  if (!value.is_object() || !value.contains("width") || !value.contains("decimals")) {
+    in.fail(quoted(key) + " must be an object with \"width\" and \"decimals\"");
   }
   Format format;
-  format.type = in.integer(value["type"], "type", 1, 255);
+  format.type = value.contains("type") ? in.integer(value["type"], "type", 1, 255) : 0;
   format.width = in.integer(value["width"], "width", 1, 255);
   format.decimals = in.integer(value["decimals"], "decimals", 0, format.width);
   return format;
@@ -143,6 +150,9 @@ FieldSchema readField(const std::string& sidecar, const json& value, std::size_t
       field.writeFormat = readFormat(in, member, key);
     } else if (key == "attribute") {
       field.attribute = in.integer(member, key, 0, 255);
+    } else if (key == "proximities") {
+      if (!member.is_boolean()) in.fail("\"proximities\" must be true or false");
+      if (member.get<bool>()) field.attribute = kProximitiesAttribute;
     }
     // Other Table Schema properties (format, constraints, example, ...) are
     // allowed and have no meaning here.
@@ -193,8 +203,11 @@ void applyField(const JsonReader& in, const FieldSchema& field, const ColumnScan
     in.fail("value labels are for numeric fields only");
   v.valueLabels = field.valueLabels;
   applyUserMissing(in, field.userMissing, v);
-  v.print = field.printFormat.value_or(defaultFormat(v.width));
-  v.write = field.writeFormat.value_or(defaultFormat(v.width));
+  const Format standard = defaultFormat(v.width);
+  v.print = field.printFormat.value_or(standard);
+  v.write = field.writeFormat.value_or(standard);
+  if (v.print.type == 0) v.print.type = standard.type;
+  if (v.write.type == 0) v.write.type = standard.type;
   v.attribute = field.attribute.value_or(0);
 }
 
@@ -305,9 +318,17 @@ std::string schemaText(const Dictionary& dictionary) {
     for (const auto& [key, format] :
          {std::pair{"printFormat", v.print}, {"writeFormat", v.write}}) {
       if (format.encode() == standard.encode()) continue;
-      field[key] = {{"type", format.type}, {"width", format.width}, {"decimals", format.decimals}};
+      nlohmann::ordered_json written;
+      if (format.type != standard.type) written["type"] = format.type;
+      written["width"] = format.width;
+      written["decimals"] = format.decimals;
+      field[key] = written;
     }
-    if (v.attribute != 0) field["attribute"] = v.attribute;
+    if (v.attribute == kProximitiesAttribute) {
+      field["proximities"] = true;
+    } else if (v.attribute != 0) {
+      field["attribute"] = v.attribute;
+    }
     fields.push_back(field);
   }
   nlohmann::ordered_json document;

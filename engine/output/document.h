@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/output/cell_spool.h"
@@ -163,10 +164,14 @@ class PivotTable {
   }
   enum class Target { Title, Table, LastCategory, LastCell };
   void annotate(Target target, std::string_view footnote);
+  // The split-file group the table was made in: variable names and values.
+  using GroupValues = std::vector<std::pair<std::string, std::string>>;
+  void setGroup(GroupValues group) { group_ = std::move(group); }
 
   // ---- reading (the renderers)
   const std::string& name() const { return name_; }
   const std::string& title() const { return title_; }
+  const GroupValues& group() const { return group_; }
   const std::vector<Dimension>& dimensions() const { return dimensions_; }
   int cellDimension() const { return cellDimension_; }
   // The cells held in memory: all of them, or only the row being filled when
@@ -220,6 +225,7 @@ class PivotTable {
 
   std::string name_;
   std::string title_;
+  GroupValues group_;
   std::vector<Dimension> dimensions_;
   int cellDimension_ = -1;
   std::vector<Cell> cells_;

@@ -328,7 +328,15 @@ void DocumentBuilder::beginTable(std::int64_t table, std::string title, std::str
   if (finished_) return;
   if (openTable(table) != nullptr) endTable(table);
   if (tables_.empty()) dropTableHandles();
-  tables_.emplace_back(table, std::make_unique<PivotTable>(std::string(name), std::move(title)));
+  auto made = std::make_unique<PivotTable>(std::string(name), std::move(title));
+  const std::vector<SplitValue> group =
+      splitGroup_ ? *splitGroup_ : (splitSource_ ? splitSource_() : std::vector<SplitValue>{});
+  PivotTable::GroupValues values;
+  for (const SplitValue& v : group) {
+    values.emplace_back(trimBlanks(v.variable), trimBlanks(v.value));
+  }
+  made->setGroup(std::move(values));
+  tables_.emplace_back(table, std::move(made));
 }
 
 void DocumentBuilder::cellDimension(std::int64_t table, std::string_view dimension) {

@@ -2,11 +2,14 @@
 // reader can follow a long run while it goes on. Procedures and headings are
 // items with items of their own. docs/output-formats.md describes the schema.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "engine/core/proximity_request.h"
 #include "engine/output/body_rows.h"
+#include "engine/output/matrix_table.h"
 #include "engine/output/renderer.h"
 #include "engine/output/table_layout.h"
 
@@ -148,7 +151,102 @@ void writeCells(std::ostream& out, const PivotTable& table, const TableLayout& l
   out << "\n]";
 }
 
-void writeTable(std::ostream& out, const PivotTable& table) {
+void writeStringList(std::ostream& out, const std::vector<std::string>& list) {
+  out << '[';
+  for (std::size_t i = 0; i < list.size(); ++i) out << (i > 0 ? "," : "") << jsonString(list[i]);
+  out << ']';
+}
+
+// A parameter as a number when it reads as one ("3"), else as typed.
+std::string parameterJson(const std::string& text) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error == std::errc() && end == text.data() + text.size() && std::isfinite(value)) {
+    return shortestNumber(value);
+  }
+  return jsonString(text);
+}
+
+void writeMeasure(std::ostream& out, const MatrixTable& m, const ProximityRequest& request) {
+  out << "\"measure\":{\"keyword\":";
+  if (request.matrixIn) {
+    out << "null,\"parameters\":[]";  // the file's measure; its label is the name
+  } else {
+    out << jsonString(request.measureKeyword) << ",\"parameters\":[";
+    for (std::size_t i = 0; i < request.measureParameters.size(); ++i) {
+      out << (i > 0 ? "," : "") << parameterJson(request.measureParameters[i]);
+    }
+    out << ']';
+  }
+  out << ",\"name\":" << jsonString(m.measureName) << ",\"label\":" << jsonString(m.measureLabel)
+      << '}';
+}
+
+void writeMatrixValues(std::ostream& out, const PivotTable& table, const MatrixTable& m) {
+  out << "\"values\":[";
+  MatrixRows rows(table);
+  for (std::size_t i = 0; i < m.size(); ++i) {
+    const std::vector<std::optional<double>>& row = rows.next();
+    out << (i > 0 ? ",\n[" : "\n[");
+    for (std::size_t j = 0; j < m.size(); ++j) {
+      out << (j > 0 ? "," : "")
+          << (j < row.size() && row[j] ? shortestNumber(*row[j]) : std::string("null"));
+    }
+    out << ']';
+  }
+  out << ']';
+}
+
+// The table as a plain matrix, so that a reader needs no knowledge of pivot
+// tables: pd.DataFrame(m["values"], index=m["labels"], columns=m["labels"]).
+// docs/matrix-output.schema.json describes it.
+void writeMatrixObject(std::ostream& out, const PivotTable& table, const MatrixTable& m,
+                       const ProximityRequest& request) {
+  out << ",\"matrix\":{\"view\":\"" << (m.cases ? "case" : "variable") << "\",\"labels\":[";
+  for (std::size_t i = 0; i < m.size(); ++i) {
+    out << (i > 0 ? "," : "") << jsonString(m.items[i].label);
+  }
+  out << "],\"case_numbers\":";
+  if (m.cases) {
+    out << '[';
+    for (std::size_t i = 0; i < m.size(); ++i) {
+      const auto& number = m.items[i].number;
+      out << (i > 0 ? "," : "") << (number ? std::to_string(*number) : std::string("null"));
+    }
+    out << ']';
+  } else {
+    out << "null";
+  }
+  out << ",\"kind\":\"" << (m.similarity ? "similarity" : "dissimilarity")
+      << "\",\"absolute\":" << (m.absolute ? "true" : "false") << ',';
+  writeMeasure(out, m, request);
+  // In the order they are applied: absolute values, reversal, rescaling.
+  std::vector<std::string> transformations;
+  for (const char* word : {"absolute", "reverse", "rescale"}) {
+    if (std::find(m.prefixes.begin(), m.prefixes.end(), word) != m.prefixes.end()) {
+      transformations.emplace_back(word);
+    }
+  }
+  out << ",\"transformations\":";
+  writeStringList(out, transformations);
+  out << ",\"standardization\":";
+  if (request.standardization && !request.matrixIn) {
+    out << "{\"method\":" << jsonString(request.standardization->method)
+        << ",\"direction\":" << jsonString(request.standardization->direction) << '}';
+  } else {
+    out << "null";
+  }
+  out << ",\"group\":[";
+  for (std::size_t g = 0; g < m.group.size(); ++g) {
+    out << (g > 0 ? "," : "") << "{\"variable\":" << jsonString(m.group[g].first)
+        << ",\"value\":" << jsonString(m.group[g].second) << '}';
+  }
+  out << "],";
+  writeMatrixValues(out, table, m);
+  out << '}';
+}
+
+void writeTable(std::ostream& out, const PivotTable& table, const ProximityRequest& request) {
   const TableLayout layout = layoutTable(table);
   out << "{\"type\":\"table\",\"name\":" << jsonString(table.name())
       << ",\"title\":" << jsonString(table.title()) << ",\"title_footnotes\":";
@@ -171,7 +269,11 @@ void writeTable(std::ostream& out, const PivotTable& table) {
     out << (i > 0 ? "," : "") << "{\"marker\":\"" << footnoteMarker(static_cast<int>(i))
         << "\",\"text\":" << jsonString(table.footnotes()[i]) << '}';
   }
-  out << "]}";
+  out << ']';
+  if (const std::optional<MatrixTable> m = readMatrixTable(table)) {
+    writeMatrixObject(out, table, *m, request);
+  }
+  out << '}';
 }
 
 std::string commandJson(const CommandInfo* command) {
@@ -188,6 +290,7 @@ class JsonRenderer : public Renderer {
   }
 
   void beginProcedure(const std::string& title, const CommandInfo* command) override {
+    request_ = readProximityRequest(command ? command->text : std::string());
     beginItem();
     out_ << "{\"type\":\"procedure\",\"title\":" << jsonString(title)
          << ",\"command\":" << commandJson(command) << ",\"items\":[";
@@ -214,7 +317,7 @@ class JsonRenderer : public Renderer {
 
   void table(const PivotTable& table) override {
     beginItem();
-    writeTable(out_, table);
+    writeTable(out_, table, request_);
   }
 
   void message(const Message& m) override {
@@ -253,6 +356,7 @@ class JsonRenderer : public Renderer {
 
   std::ostream& out_;
   std::vector<bool> firstInList_;  // one per open list of items
+  ProximityRequest request_;       // of the procedure being shown
 };
 
 }  // namespace

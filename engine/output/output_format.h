@@ -3,6 +3,8 @@
 
 namespace engine {
 
-enum class OutputFormat { Text, Json, Html };
+// Csv: each proximity matrix as a square CSV; Long: all of them as rows of
+// item pairs.
+enum class OutputFormat { Text, Json, Html, Csv, Long };
 
 }  // namespace engine

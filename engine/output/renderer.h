@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/output/document.h"
+#include "engine/output/matrix_files.h"
 
 namespace engine::output {
 
@@ -40,6 +41,15 @@ struct TextOptions {
 std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out);
 std::unique_ptr<Renderer> makeTextRenderer(std::ostream& out, const TextOptions& options);
 std::unique_ptr<Renderer> makeJsonRenderer(std::ostream& out);
+
+// Each "Proximity Matrix" as a square CSV, items' labels in the header and the
+// first column; everything else of the document is left out (messages reach
+// standard error through the diagnostics copy). `files` may be null: then the
+// first matrix goes to `out` and any later one is refused.
+std::unique_ptr<Renderer> makeSquareCsvRenderer(std::ostream& out, MatrixFiles* files);
+// Every matrix as rows "group..., item1, item2, value" of its lower triangle,
+// with the diagonal when asked; one stream, one header.
+std::unique_ptr<Renderer> makeLongCsvRenderer(std::ostream& out, MatrixFiles* files, bool diagonal);
 
 // "Error", "Warning", "Note" (text) and "error", "warning", "note" (JSON).
 std::string severityWord(Severity severity, bool capitalized);

@@ -29,6 +29,9 @@ th, td { padding: 0.15rem 0.6rem; vertical-align: top; white-space: nowrap; }
 thead th { border-bottom: 1px solid var(--ink); text-align: left; font-weight: 600; }
 thead th[scope=colgroup] { text-align: center; border-bottom: 1px solid var(--rule); }
 tbody th { text-align: left; font-weight: 500; }
+/* The row labels stay in view when a wide table is scrolled sideways; they
+   need a background of their own to hide the cells passing under them. */
+.table-scroll tbody th:first-child { position: sticky; left: 0; z-index: 1; background: #fff; }
 tbody tr:nth-child(even) td, tbody tr:nth-child(even) th[scope=row] { background: var(--band); }
 tbody tr:last-child > * { border-bottom: 1px solid var(--ink); }
 table.pivot thead tr:first-child > * { border-top: 1px solid var(--ink); }

@@ -264,9 +264,8 @@ TEST_F(MatrixOutput, SmallerGroupsArePaddedToTheLargest) {
   // With split files the item variables carry no label.
   const auto sidecar = nlohmann::json::parse(readFile(path("padded.schema.json")));
   EXPECT_FALSE(sidecar["fields"][5].contains("title"));
-  EXPECT_EQ(sidecar["fields"][5]["attribute"], 3);
-  EXPECT_EQ(sidecar["fields"][5]["printFormat"],
-            nlohmann::json({{"type", 5}, {"width", 10}, {"decimals", 4}}));
+  EXPECT_EQ(sidecar["fields"][5]["proximities"], true);
+  EXPECT_EQ(sidecar["fields"][5]["printFormat"], nlohmann::json({{"width", 10}, {"decimals", 4}}));
 }
 
 TEST_F(MatrixOutput, TheDictionaryOfTheFile) {

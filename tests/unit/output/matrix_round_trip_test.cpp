@@ -112,9 +112,11 @@ std::string flipped(std::string footnote) {
 
 // The sidecar without what a second writing may change: VARNAME_'s width
 // (a matrix between cases read back names its rows by the item names) and,
-// for a reversed matrix, the kind of values in the proximity label.
+// for a reversed matrix, the kind of values in the proximity label and in
+// the sidecar's words.
 nlohmann::json comparableSidecar(const std::string& text) {
   nlohmann::json sidecar = nlohmann::json::parse(text);
+  if (sidecar.contains("matrix")) sidecar["matrix"].erase("kind");
   for (auto& field : sidecar["fields"]) {
     if (field["name"] == "VARNAME_") field.erase("width");
     if (field["name"] == "ROWTYPE_" && field.contains("title")) {
