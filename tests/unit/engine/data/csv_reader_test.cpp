@@ -167,7 +167,8 @@ TEST(CsvRecordReader, TheFirstOffendingByteDecidesTheErrorWhateverThePieces) {
   for (const std::string& text : texts) expectSameForEveryPieceSize(text);
   EXPECT_NE(lastMessage(texts[0]).find("line 4: bad quoting"), std::string::npos);
   EXPECT_NE(lastMessage(texts[1]).find("line 4: the file holds a NUL byte"), std::string::npos);
-  EXPECT_EQ(readAll(texts[2], true, 1 << 20).at(2), "2:2:1|2");
+  EXPECT_EQ(readAll(texts[2], true, 1 << 20).at(1), "2:2:1|2");  // the record before the error
+  EXPECT_NE(lastMessage(texts[2]).find("line 2: bad quoting"), std::string::npos);
   EXPECT_NE(lastMessage(texts[3]).find("NUL byte"), std::string::npos);
   EXPECT_NE(lastMessage(texts[4]).find("not valid UTF-8"), std::string::npos);
   EXPECT_NE(lastMessage(texts[5]).find("bad quoting"), std::string::npos);
