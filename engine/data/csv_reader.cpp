@@ -347,7 +347,14 @@ bool CsvRecordReader::feedNextPiece() {
   const char* begin = buffer_.data() + bufferStart_;
   const char* end = buffer_.data() + bufferUsed_;
   const auto* lineBreak = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
-  const char* pieceEnd = lineBreak != nullptr ? lineBreak + 1 : end;
+  // A piece also ends at a CR, which may end a record in mid-line: the next
+  // record then starts in the next piece, and on this line.
+  const auto* carriageReturn = static_cast<const char*>(
+      std::memchr(begin, '\r', (lineBreak != nullptr ? lineBreak : end) - begin));
+  if (carriageReturn != nullptr) lineBreak = nullptr;
+  const char* pieceEnd = carriageReturn != nullptr ? carriageReturn + 1
+                         : lineBreak != nullptr    ? lineBreak + 1
+                                                   : end;
   parsePiece({begin, pieceEnd});
   bufferStart_ += static_cast<std::size_t>(pieceEnd - begin);
   if (lineBreak != nullptr) ++completedLines_;

@@ -163,6 +163,8 @@ TEST(CsvRecordReader, TheFirstOffendingByteDecidesTheErrorWhateverThePieces) {
           nul + ",b\n",  // UTF-16 told by its byte-order mark
       "\xEF\xBB\xBF"
       "a,b\n1,2\n",  // a UTF-8 byte-order mark, skipped
+      // (found by fuzzing) a record after a lone CR starts on the CR's line
+      "a,b\n1,2\r,\"x\ny\"\n3,4\n",
   };
   for (const std::string& text : texts) expectSameForEveryPieceSize(text);
   EXPECT_NE(lastMessage(texts[0]).find("line 4: bad quoting"), std::string::npos);
@@ -179,6 +181,7 @@ TEST(CsvRecordReader, TheFirstOffendingByteDecidesTheErrorWhateverThePieces) {
   EXPECT_NE(lastMessage(texts[9]).find("not valid UTF-8"), std::string::npos);
   EXPECT_NE(lastMessage(texts[10]).find("UTF-16"), std::string::npos);
   EXPECT_EQ(readAll(texts[11], true, 1).front(), "1:2:a|b");
+  EXPECT_EQ(readAll(texts[12], true, 1 << 20).at(2), "2:2:|x\ny");
 }
 
 // A field that passes the length limit is an error at the byte that passes
