@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -33,7 +34,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitErrors = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;  // as a shell reports a command ended by SIGINT
 // Not an exit status: run() asks main() to end the process by SIGPIPE, which
 // a shell reports as 141.
 constexpr int kEndByBrokenPipe = 128 + SIGPIPE;
@@ -76,7 +76,7 @@ engine::ProcedureEntry loadProcedure(std::string& error) {
   return reinterpret_cast<engine::ProcedureEntry>(entry);
 }
 
-std::optional<std::string> readSource(const std::string& name, std::string& error) {
+std::optional<std::string> readSource(const std::string& name, std::string& error) try {
   if (name == "-") {
     std::ostringstream text;
     text << std::cin.rdbuf();
@@ -90,6 +90,9 @@ std::optional<std::string> readSource(const std::string& name, std::string& erro
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+} catch (const std::bad_alloc&) {
+  error = "insufficient memory to read the commands of " + name;
+  return std::nullopt;
 }
 
 void describe(CLI::App& app, Settings& s) {
@@ -231,9 +234,12 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
   if (!completed) {  // interrupted: the output file is not kept
     std::cerr << "proximities: the run was interrupted"
               << (s.outputPath.empty() ? "" : "; " + s.outputPath + " was not written") << '\n';
-    return kExitInterrupted;
+    return 128 + cli::interruptingSignal();  // as a shell reports a command a signal ended
   }
-  output.commit();
+  if (const std::string writeError = output.commit(); !writeError.empty()) {
+    std::cerr << "proximities: cannot write " << s.outputPath << ": " << writeError << '\n';
+    return kExitErrors;
+  }
   const bool written = !matrices || matrixFiles.commit();
   const bool problems = !written || matrixFiles.problemsShown();
   return eng.errorShown() || problems ? kExitErrors : kExitOk;
@@ -278,7 +284,13 @@ int main(int argc, char** argv) {
     std::cerr << "proximities: --workspace takes a size such as 65536, 512K, 64M or 4G\n";
     return kExitUsage;
   }
-  const int status = run(settings, *workspace);
+  int status = kExitErrors;
+  try {
+    status = run(settings, *workspace);
+  } catch (const std::bad_alloc&) {  // the engine reports its own; this is what is left
+    std::cerr << "proximities: insufficient memory to complete the run\n";
+    return kExitErrors;
+  }
   if (status == kEndByBrokenPipe) {
     std::signal(SIGPIPE, SIG_DFL);
     sigset_t pipe;

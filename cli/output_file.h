@@ -18,7 +18,9 @@ class OutputFile {
 
   bool ok() const { return path_.empty() || file_.is_open(); }
   std::ostream& stream() { return path_.empty() ? std::cout : file_; }
-  void commit();
+  // Renames the file into place; when anything written was lost (a full
+  // disk, a file-size limit), removes it instead and says why.
+  std::string commit();
   // Renames the temporary file to `target` instead (a file of the same folder).
   bool commitAs(const std::filesystem::path& target);
 

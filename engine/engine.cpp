@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "engine/core/commands.h"
+#include "engine/core/memory_reserve.h"
 #include "engine/core/progress.h"
 #include "engine/core/scanner.h"
 #include "engine/core/session.h"
@@ -167,6 +168,7 @@ struct Engine::SavedSession {
 };
 
 Engine::Engine(const EngineOptions& options) {
+  armMemoryReserve();
   Session& s = Session::current();
   previous_ = std::make_unique<SavedSession>(SavedSession{s.dataset, s.split, s.weightVariable,
                                                           s.failedLoad, s.output(), s.document,
@@ -342,6 +344,14 @@ bool Engine::run(std::string_view source, std::string_view sourceName) {
     showError(e.what());
     output_->endCommand();
     return true;
+  } catch (const std::bad_alloc&) {
+    commands = {};  // what was cut out so far goes, so that the message has room
+    output_->beginCommand(sourceLine(source.substr(0, 200), 1), std::string(sourceName) + ":1");
+    showError("Insufficient memory to read the commands of " + std::string(sourceName) + " (" +
+              std::to_string(source.size()) + " bytes); none of them was run.");
+    output_->endCommand();
+    armMemoryReserve();
+    return true;
   }
   for (const Command& command : commands) {
     runCommand(command, sourceName);
@@ -366,7 +376,10 @@ void Engine::runCommand(const Command& command, std::string_view sourceName) {
     if (!s.documentLost()) showError("The command was interrupted.");
     interrupted_ = true;
   } catch (const std::bad_alloc&) {
-    showError("There is not enough memory for this command.");
+    // Whatever the command held was freed on the way here.
+    showError("Insufficient memory to run the command " + command.tokens.front().text +
+              "; it was abandoned.");
+    armMemoryReserve();
   } catch (const std::exception& e) {  // CommandError, ScanError, DataError and the like
     showError(e.what());
   }

@@ -1,11 +1,14 @@
 #include "engine/core/workspace_memory.h"
 
 #include <sys/mman.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 
 namespace engine {
 namespace {
@@ -37,9 +40,37 @@ void misuse([[maybe_unused]] const char* what, [[maybe_unused]] std::int64_t off
 #endif
 }
 
+// The control group's limit, or 0 when there is none ("max") or no cgroup v2.
+std::int64_t controlGroupLimit() {
+  std::ifstream in("/sys/fs/cgroup/memory.max");
+  std::string text;
+  if (!(in >> text) || text == "max") return 0;
+  try {
+    return std::stoll(text);
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
 }  // namespace
 
-WorkspaceMemory::WorkspaceMemory(std::int64_t limitBytes) { setLimit(limitBytes); }
+std::int64_t machineMemoryBytes() {
+  static const std::int64_t bytes = [] {
+    std::int64_t total = 0;
+    struct sysinfo info {};
+    if (sysinfo(&info) == 0) {
+      total = static_cast<std::int64_t>(info.totalram + info.totalswap) * info.mem_unit;
+    }
+    const std::int64_t group = controlGroupLimit();
+    if (group > 0 && (total == 0 || group < total)) total = group;
+    return total;
+  }();
+  return bytes;
+}
+
+WorkspaceMemory::WorkspaceMemory(std::int64_t limitBytes) : machineBytes_(machineMemoryBytes()) {
+  setLimit(limitBytes);
+}
 
 WorkspaceMemory::~WorkspaceMemory() { unmap(); }
 
@@ -101,6 +132,7 @@ ProxWorkspace& WorkspaceMemory::view() {
 std::int64_t WorkspaceMemory::allocate(std::int64_t words) {
   if (words < 0 || !reserve()) return 0;
   const std::int64_t need = std::max<std::int64_t>(words, 1);
+  if (machineBytes_ > 0 && need > machineBytes_ / kWordBytes - wordsInUse_) return 0;
   auto it = std::find_if(free_.begin(), free_.end(),
                          [need](const auto& block) { return block.second >= need; });
   if (it == free_.end()) return 0;

@@ -33,7 +33,9 @@ class WorkspaceMemory {
   std::int64_t limitBytes() const { return limitWords_ * 8; }
 
   // Places a block of `words` words and returns its 1-based offset, or 0 when
-  // the workspace cannot hold it (or `words` is negative). A block of 0 words
+  // the workspace cannot hold it (or `words` is negative), or when the blocks
+  // in use would then need more memory than the machine can give: a limit
+  // set far above it must not start filling memory that is not there. A block of 0 words
   // still gets an offset of its own, so that 0 keeps meaning "not allocated".
   std::int64_t allocate(std::int64_t words);
 
@@ -45,6 +47,10 @@ class WorkspaceMemory {
 
   // Releases every block at once (a command that was abandoned).
   void releaseAll();
+
+  // What the machine can give (see machineMemoryBytes); 0: no such check.
+  std::int64_t machineBytes() const { return machineBytes_; }
+  void setMachineBytes(std::int64_t bytes) { machineBytes_ = bytes; }
 
   std::int64_t bytesInUse() const { return wordsInUse_ * 8; }
   std::int64_t peak() const { return peakWords_ * 8; }  // largest bytesInUse so far
@@ -74,6 +80,12 @@ class WorkspaceMemory {
   std::int64_t wordsInUse_ = 0;
   std::int64_t peakWords_ = 0;
   std::int64_t highWater_ = 0;  // last word ever handed out (pages beyond are untouched)
+  std::int64_t machineBytes_;
 };
+
+// The memory this process can have: physical memory plus swap, or the
+// memory limit of its control group (cgroup v2) when that is lower; 0 when
+// neither can be found. Found once.
+std::int64_t machineMemoryBytes();
 
 }  // namespace engine

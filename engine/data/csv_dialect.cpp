@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "engine/data/csv_table.h"
 
@@ -147,7 +148,7 @@ char detectSeparator(std::string_view start, bool complete) {
 
 std::vector<HeaderName> makeVariableNames(const std::vector<std::string>& header) {
   std::vector<HeaderName> names(header.size());
-  std::set<std::string> taken;  // lower case
+  std::unordered_set<std::string> taken;  // lower case
   // Texts that are valid names keep them, the first of each.
   for (std::size_t k = 0; k < header.size(); ++k) {
     names[k].original = header[k];
@@ -155,6 +156,10 @@ std::vector<HeaderName> makeVariableNames(const std::vector<std::string>& header
       names[k].name = header[k];
     }
   }
+  // The next suffix to try for each base: names are only ever added, so a
+  // suffix once taken stays taken, and a header of a million equal texts
+  // does not try 2, 3, ... afresh for every column.
+  std::unordered_map<std::string, int> nextSuffix;  // lower-case base -> suffix
   for (std::size_t k = 0; k < header.size(); ++k) {
     HeaderName& entry = names[k];
     if (!entry.name.empty()) continue;
@@ -163,7 +168,8 @@ std::vector<HeaderName> makeVariableNames(const std::vector<std::string>& header
     const std::string base =
         entry.index ? std::string(kIndexColumnName) : cleanedName(header[k], k + 1);
     std::string name = base;
-    for (int suffix = 2; !taken.insert(lowerCase(name)).second; ++suffix) {
+    int& suffix = nextSuffix.try_emplace(lowerCase(base), 2).first->second;
+    for (; !taken.insert(lowerCase(name)).second; ++suffix) {
       std::string tail("_");
       tail.append(std::to_string(suffix));
       name.assign(cutToBytes(base, kMaxNameLength - tail.size()));

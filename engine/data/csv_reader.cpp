@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "engine/core/dataset.h"
 
@@ -46,12 +47,24 @@ class MemorySource : public ByteSource {
   std::size_t position_ = 0;
 };
 
+// The callbacks run inside libcsv, which is C: an exception must not cross
+// it, so running out of memory is noted there and thrown after it returns.
 extern "C" void fieldCallback(void* text, std::size_t length, void* reader) {
-  static_cast<CsvRecordReader*>(reader)->onField(static_cast<const char*>(text), length);
+  auto* self = static_cast<CsvRecordReader*>(reader);
+  try {
+    self->onField(static_cast<const char*>(text), length);
+  } catch (const std::bad_alloc&) {
+    self->noteMemoryFailure();
+  }
 }
 
 extern "C" void recordCallback(int, void* reader) {
-  static_cast<CsvRecordReader*>(reader)->onRecordEnd();
+  auto* self = static_cast<CsvRecordReader*>(reader);
+  try {
+    self->onRecordEnd();
+  } catch (const std::bad_alloc&) {
+    self->noteMemoryFailure();
+  }
 }
 
 // Commas are found eight bytes at a time, each eight read as one word (the
@@ -151,6 +164,7 @@ CsvRecordReader::~CsvRecordReader() { csv_free(&parser_); }
 
 bool CsvRecordReader::next(CsvRecord& record) {
   while (ready_.empty()) {
+    if (!pendingError_.empty()) throw DataError(pendingError_);
     if (readPlainLine(record)) return true;
     if (!feedNextPiece()) return false;
   }
@@ -164,6 +178,12 @@ bool CsvRecordReader::next(CsvRecord& record) {
 
 void CsvRecordReader::fail(std::int64_t line, const std::string& message) const {
   throw DataError(sourceName_ + ", line " + std::to_string(line) + ": " + message + ".");
+}
+
+void CsvRecordReader::failLater(std::int64_t line, const std::string& message) {
+  if (pendingError_.empty()) {
+    pendingError_ = sourceName_ + ", line " + std::to_string(line) + ": " + message + ".";
+  }
 }
 
 // The first bytes tell a byte-order mark (skipped) from text in an encoding
@@ -229,8 +249,9 @@ CsvRecordReader::LineKind CsvRecordReader::splitPlainLine(std::string_view line,
       const std::size_t end = k < separators ? separatorOffsets_[k] : line.size();
       field = trimBlanks({line.data() + start, end - start}, otherBlank_);
       // Fields past the limit are only counted; but an overlong one is
-      // libcsv's to report all the same.
-      if (field.size() > kMaxFieldBytes) return LineKind::unusual;
+      // libcsv's to report all the same. libcsv counts the blanks after a
+      // field until it ends, so the length before trimming decides.
+      if (end - start > kMaxFieldBytes) return LineKind::unusual;
       if (k < kept) record.fields[k] = field;
       start = end + 1;
     }
@@ -292,16 +313,25 @@ bool CsvRecordReader::refill() {
   bufferStart_ = 0;
   bufferUsed_ = unread;
   if (bufferUsed_ == buffer_.size()) return false;
+  if (!readMore()) return false;
+  if (atStart_) {
+    // A byte-order mark is told by the first three bytes, however few the
+    // source hands over at a time.
+    while (bufferUsed_ < 3 && readMore()) {
+    }
+    atStart_ = false;
+    checkStart();
+  }
+  return true;
+}
+
+bool CsvRecordReader::readMore() {
   const std::size_t n = source_->read(std::span<char>(buffer_).subspan(bufferUsed_));
   if (n == 0) {
     sourceEnded_ = true;
     return false;
   }
   bufferUsed_ += n;
-  if (atStart_) {
-    atStart_ = false;
-    checkStart();
-  }
   return true;
 }
 
@@ -311,17 +341,20 @@ bool CsvRecordReader::feedNextPiece() {
   if (finished_) return false;
   if (bufferStart_ == bufferUsed_ && !refill()) {
     finished_ = true;
-    const int status = csv_fini(&parser_, fieldCallback, recordCallback, this);
-    if (!callbackError_.empty()) fail(completedLines_ + 1, callbackError_);
-    if (status != 0) {
-      fail(recordStartLine_, "a quoted field of the record starting here is never closed");
-    }
+    finishParsing();
     return true;
   }
   const char* begin = buffer_.data() + bufferStart_;
   const char* end = buffer_.data() + bufferUsed_;
   const auto* lineBreak = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
-  const char* pieceEnd = lineBreak != nullptr ? lineBreak + 1 : end;
+  // A piece also ends at a CR, which may end a record in mid-line: the next
+  // record then starts in the next piece, and on this line.
+  const auto* carriageReturn = static_cast<const char*>(
+      std::memchr(begin, '\r', (lineBreak != nullptr ? lineBreak : end) - begin));
+  if (carriageReturn != nullptr) lineBreak = nullptr;
+  const char* pieceEnd = carriageReturn != nullptr ? carriageReturn + 1
+                         : lineBreak != nullptr    ? lineBreak + 1
+                                                   : end;
   parsePiece({begin, pieceEnd});
   bufferStart_ += static_cast<std::size_t>(pieceEnd - begin);
   if (lineBreak != nullptr) ++completedLines_;
@@ -335,38 +368,74 @@ bool CsvRecordReader::feedNextPiece() {
   return true;
 }
 
+// Parses the piece up to its first byte that is not UTF-8 text; an error of
+// libcsv's before that byte comes first, else that byte's.
 void CsvRecordReader::parsePiece(std::span<const char> piece) {
   const std::int64_t line = completedLines_ + 1;
-  if (std::memchr(piece.data(), '\0', piece.size()) != nullptr) {
-    fail(line, "the file holds a NUL byte, so it is not UTF-8 text (UTF-16 or binary data?)");
-  }
   if (recordStartPending_ && !isBlankPiece(piece, otherBlank_)) {
     recordStartLine_ = line;
     recordStartPending_ = false;
   }
-  const std::size_t parsed =
-      csv_parse(&parser_, piece.data(), piece.size(), fieldCallback, recordCallback, this);
-  if (!callbackError_.empty()) fail(line, callbackError_);
-  if (parsed < piece.size()) {
-    if (csv_error(&parser_) == CSV_EPARSE) {
-      fail(line, "bad quoting: a quote inside an unquoted field, or text after a closing quote");
-    }
-    fail(line, std::string("cannot parse: ") + csv_strerror(csv_error(&parser_)));
+  const Utf8Check::Finding bad = utf8_.scan(piece);
+  const std::size_t good = bad.problem == Utf8Check::Problem::none ? piece.size() : bad.offset;
+  if (!parseBytes(piece.first(good), line)) return;
+  if (bad.problem == Utf8Check::Problem::nul) {
+    failLater(line, "the file holds a NUL byte, so it is not UTF-8 text (UTF-16 or binary data?)");
+  } else if (bad.problem == Utf8Check::Problem::utf8) {
+    failLater(line, "the text is not valid UTF-8 (save the file with UTF-8 encoding)");
   }
-  if (parser_.entry_pos > kMaxFieldBytes) {
-    fail(recordStartLine_, "a field is longer than " + std::to_string(kMaxFieldBytes) + " bytes");
+}
+
+// Hands the bytes to libcsv in chunks no longer than the field being read
+// may still grow: a field that passes the limit then does so at the last
+// byte of a chunk, and is reported before anything after that byte. False
+// once an error is pending.
+bool CsvRecordReader::parseBytes(std::span<const char> bytes, std::int64_t line) {
+  while (!bytes.empty()) {
+    const std::size_t room = kMaxFieldBytes + 1 - std::min(parser_.entry_pos, kMaxFieldBytes);
+    const std::span<const char> chunk = bytes.first(std::min(room, bytes.size()));
+    const std::size_t parsed =
+        csv_parse(&parser_, chunk.data(), chunk.size(), fieldCallback, recordCallback, this);
+    if (memoryFailed_) throw std::bad_alloc();
+    if (!callbackError_.empty()) {
+      failLater(line, callbackError_);
+    } else if (parsed < chunk.size() && csv_error(&parser_) == CSV_EPARSE) {
+      failLater(line,
+                "bad quoting: a quote inside an unquoted field, or text after a closing quote");
+    } else if (parsed < chunk.size()) {
+      failLater(line, std::string("cannot parse: ") + csv_strerror(csv_error(&parser_)));
+    } else if (parser_.entry_pos > kMaxFieldBytes) {
+      failLater(recordStartLine_,
+                "a field is longer than " + std::to_string(kMaxFieldBytes) + " bytes");
+    }
+    if (!pendingError_.empty()) return false;
+    bytes = bytes.subspan(chunk.size());
+  }
+  return true;
+}
+
+// The end of the input: a character or a quoted field left open is an error.
+void CsvRecordReader::finishParsing() {
+  if (utf8_.insideCharacter()) {
+    failLater(completedLines_ + 1,
+              "the text is not valid UTF-8 (save the file with UTF-8 encoding)");
+    return;
+  }
+  const int status = csv_fini(&parser_, fieldCallback, recordCallback, this);
+  if (memoryFailed_) throw std::bad_alloc();
+  if (!callbackError_.empty()) {
+    failLater(completedLines_ + 1, callbackError_);
+  } else if (status != 0) {
+    failLater(recordStartLine_, "a quoted field of the record starting here is never closed");
   }
 }
 
 void CsvRecordReader::onField(const char* text, std::size_t length) {
   if (!callbackError_.empty()) return;  // libcsv goes on to the end of the piece
   const std::string_view field(text == nullptr ? "" : text, text == nullptr ? 0 : length);
+  // (Its bytes were checked as UTF-8 before libcsv had them.)
   if (field.size() > kMaxFieldBytes) {
     callbackError_ = "a field is longer than " + std::to_string(kMaxFieldBytes) + " bytes";
-    return;
-  }
-  if (!isValidUtf8(field)) {
-    callbackError_ = "the text is not valid UTF-8 (save the file with UTF-8 encoding)";
     return;
   }
   ++fieldCount_;
@@ -385,44 +454,35 @@ void CsvRecordReader::onRecordEnd() {
   recordStartPending_ = true;
 }
 
-bool isValidUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
+Utf8Check::Finding Utf8Check::scan(std::span<const char> piece) {
+  for (std::size_t i = 0; i < piece.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(piece[i]);
+    if (byte == 0) return {Problem::nul, i};
+    if (byte < 0x80 && pending_ == 0) continue;
+    if (!accept(byte)) return {Problem::utf8, i};
+  }
+  return {};
+}
+
+bool Utf8Check::accept(unsigned char byte) {
+  if (pending_ == 0) {
     // The lead byte says how many continuation bytes follow and the smallest
     // code point that needs that many (anything below is an overlong form).
-    std::size_t extra = 0;
-    char32_t lowest = 0;
-    char32_t code = 0;
-    if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      lowest = 0x80;
-      code = lead & 0x1Fu;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      lowest = 0x800;
-      code = lead & 0x0Fu;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      lowest = 0x10000;
-      code = lead & 0x07u;
+    if ((byte & 0xE0) == 0xC0) {
+      pending_ = 1, lowest_ = 0x80, code_ = byte & 0x1Fu;
+    } else if ((byte & 0xF0) == 0xE0) {
+      pending_ = 2, lowest_ = 0x800, code_ = byte & 0x0Fu;
+    } else if ((byte & 0xF8) == 0xF0) {
+      pending_ = 3, lowest_ = 0x10000, code_ = byte & 0x07u;
     } else {
-      return false;
+      return false;  // a continuation byte without a lead, or no lead at all
     }
-    if (i + extra >= text.size()) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3Fu);
-    }
-    if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += extra + 1;
+    return true;
   }
-  return true;
+  if ((byte & 0xC0) != 0x80) return false;
+  code_ = (code_ << 6) | (byte & 0x3Fu);
+  if (--pending_ > 0) return true;
+  return code_ >= lowest_ && code_ <= 0x10FFFF && (code_ < 0xD800 || code_ > 0xDFFF);
 }
 
 }  // namespace engine::data

@@ -50,6 +50,26 @@ struct CsvRecord {
 // The tab: a blank trimmed around fields, unless it is the separator.
 inline constexpr char kTab = '\t';
 
+// Checks text handed over in pieces for NUL bytes and for malformed UTF-8
+// (overlong forms, surrogates, code points past U+10FFFF), a character cut
+// by the end of one piece going on in the next.
+class Utf8Check {
+ public:
+  enum class Problem { none, nul, utf8 };
+  struct Finding {
+    Problem problem = Problem::none;
+    std::size_t offset = 0;  // of the first offending byte in the piece
+  };
+  Finding scan(std::span<const char> piece);
+  bool insideCharacter() const { return pending_ > 0; }
+
+ private:
+  bool accept(unsigned char byte);  // false at the byte that makes the text malformed
+  int pending_ = 0;                 // continuation bytes still to come
+  char32_t code_ = 0;
+  char32_t lowest_ = 0;  // the smallest code point of the form being read
+};
+
 // Reads records in order. Blank lines are skipped; blanks (spaces, and tabs
 // unless the tab separates the fields) around unquoted fields are dropped; a
 // UTF-8 byte-order mark is skipped. Every problem throws DataError with
@@ -60,7 +80,9 @@ inline constexpr char kTab = '\t';
 // faster than libcsv's byte-by-byte state machine; every other line (quotes,
 // a lone CR, NUL, non-ASCII text, an overlong field, a line longer than the
 // buffer or without a final line break) goes through libcsv, which also makes
-// every message. Both give the same records.
+// every message. Both give the same records and the same errors, however
+// the source cuts its input: the first offending byte in file order decides
+// the error, and the records before it come out first.
 class CsvRecordReader {
  public:
   CsvRecordReader(std::unique_ptr<ByteSource> source, std::string sourceName, char separator = ',');
@@ -80,6 +102,10 @@ class CsvRecordReader {
   // libcsv callbacks; public only so that the C callbacks can reach them.
   void onField(const char* text, std::size_t length);
   void onRecordEnd();
+  void noteMemoryFailure() {
+    memoryFailed_ = true;
+    callbackError_ = "out of memory";  // stops the callbacks until the parse returns
+  }
 
  private:
   enum class LineKind { unusual, blank, record };
@@ -88,10 +114,14 @@ class CsvRecordReader {
   LineKind splitPlainLine(std::string_view line, CsvRecord& record);
   std::size_t findSeparators(std::string_view line);
   bool refill();         // false once the source is used up or the buffer is full
+  bool readMore();       // false once the source is used up
   bool feedNextPiece();  // false once the input is used up
   void parsePiece(std::span<const char> piece);
+  bool parseBytes(std::span<const char> bytes, std::int64_t line);
+  void finishParsing();
   void checkStart();
   [[noreturn]] void fail(std::int64_t line, const std::string& message) const;
+  void failLater(std::int64_t line, const std::string& message);
 
   std::unique_ptr<ByteSource> source_;
   std::string sourceName_;
@@ -118,9 +148,12 @@ class CsvRecordReader {
   std::vector<std::string> fields_;              // fields of the record being parsed
   std::deque<CsvRecord> ready_;                  // completed records not yet handed out
   std::string callbackError_;                    // set by a callback; thrown after parsing
+  // The first problem met, thrown once the records completed before it are
+  // handed out: whatever the pieces the source gives, every record before
+  // the first offending byte comes out and then that byte's error.
+  std::string pendingError_;
+  bool memoryFailed_ = false;
+  Utf8Check utf8_;  // the bytes given to libcsv so far
 };
-
-// Does the text hold well-formed UTF-8 (no overlong forms, no surrogates)?
-bool isValidUtf8(std::string_view text);
 
 }  // namespace engine::data

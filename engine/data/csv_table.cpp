@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 #include <fmt/format.h>
 
@@ -169,20 +170,36 @@ Format defaultFormat(int width) {
   return Format{5, 8, 2};
 }
 
-std::vector<std::string> readHeaderTexts(CsvRecordReader& reader) {
+namespace {
+
+// The header row, refused when it has more columns than a dataset may hold:
+// the fields past the limit are only counted, so a header of ten million
+// commas costs no memory.
+CsvRecord readHeaderRecord(CsvRecordReader& reader) {
   CsvRecord header;
+  reader.setFieldLimit(kMaxColumns);
   if (!reader.next(header)) {
     throw DataError(reader.sourceName() + " is empty: it needs a header row of variable names.");
   }
+  reader.setFieldLimit(0);
+  if (header.fieldCount > kMaxColumns) {
+    failAt(reader.sourceName(), header.line,
+           fmt::format("the header has {} columns; a data file may have at most {}",
+                       header.fieldCount, kMaxColumns));
+  }
+  return header;
+}
+
+}  // namespace
+
+std::vector<std::string> readHeaderTexts(CsvRecordReader& reader) {
+  const CsvRecord header = readHeaderRecord(reader);
   return {header.fields.begin(), header.fields.end()};
 }
 
 std::vector<std::string> readHeader(CsvRecordReader& reader) {
-  CsvRecord header;
-  if (!reader.next(header)) {
-    throw DataError(reader.sourceName() + " is empty: it needs a header row of variable names.");
-  }
-  std::vector<std::string> lowered;
+  const CsvRecord header = readHeaderRecord(reader);
+  std::unordered_map<std::string, std::size_t> columnOf;  // lower-case name -> column
   for (std::size_t k = 0; k < header.fields.size(); ++k) {
     const std::string name(header.fields[k]);
     const std::string column = "column " + std::to_string(k + 1);
@@ -194,16 +211,14 @@ std::vector<std::string> readHeader(CsvRecordReader& reader) {
                  "\", which is not a valid variable name (a letter or _ first, then letters, "
                  "digits, _ $ @ #; at most 64 characters)");
     }
-    std::string low = lowerCase(name);
-    const auto same = std::find(lowered.begin(), lowered.end(), low);
-    if (same != lowered.end()) {
-      const auto first = static_cast<std::size_t>(same - lowered.begin());
+    const auto [same, added] = columnOf.try_emplace(lowerCase(name), k);
+    if (!added) {
+      const std::size_t first = same->second;
       failAt(reader.sourceName(), header.line,
              column + " is named \"" + name + "\" like column " + std::to_string(first + 1) +
                  " (\"" + std::string(header.fields[first]) +
                  "\"); names must differ in more than case");
     }
-    lowered.push_back(std::move(low));
   }
   return {header.fields.begin(), header.fields.end()};
 }

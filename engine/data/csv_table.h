@@ -19,6 +19,9 @@ namespace engine::data {
 inline constexpr double kSystemMissing = std::numeric_limits<double>::lowest();
 inline constexpr int kMaxStringWidth = static_cast<int>(kMaxFieldBytes);
 inline constexpr std::size_t kMaxNameLength = 64;
+// Columns of a data file. Far more than analyses use, it bounds what a
+// malformed header (a line of commas) makes the engine hold.
+inline constexpr std::size_t kMaxColumns = 1'000'000;
 
 // How one column's text is read on every pass.
 class ColumnReading {

@@ -76,6 +76,7 @@ struct Refusal {
   std::int64_t requested = 0;
   std::int64_t inUse = 0;
   std::int64_t limit = 0;
+  std::int64_t machine = 0;
 };
 
 std::optional<KeywordMiss>& keywordMiss() {
@@ -116,12 +117,23 @@ void recordKeywordMiss(std::string_view token, std::span<const Keyword> table) {
 void clearKeywordMiss() { keywordMiss().reset(); }
 
 void recordWorkspaceRefusal(std::int64_t requestedBytes, std::int64_t inUseBytes,
-                            std::int64_t limitBytes) {
+                            std::int64_t limitBytes, std::int64_t machineBytes) {
   Refusal& r = refusal().emplace();
   r.requested = requestedBytes;
   r.inUse = inUseBytes;
   r.limit = limitBytes;
+  r.machine = machineBytes;
 }
+
+namespace {
+
+// Within the limit but beyond the machine: raising --workspace cannot help.
+bool refusedByMachine(const Refusal& r) {
+  const std::int64_t needed = r.inUse + r.requested;
+  return r.machine > 0 && needed <= r.limit && needed > r.machine;
+}
+
+}  // namespace
 
 void clearHints() {
   keywordMiss().reset();
@@ -134,8 +146,14 @@ std::string hintAfterMessage(std::string_view text, std::int64_t severity) {
     const Refusal& r = *refusal();
     hint = "The command needed at least " + std::to_string(r.inUse + r.requested) +
            " bytes of workspace (" + std::to_string(r.inUse) + " in use and " +
-           std::to_string(r.requested) + " more); the limit is " + std::to_string(r.limit) +
-           " bytes. The program's --workspace option raises it.";
+           std::to_string(r.requested) + " more); ";
+    hint += refusedByMachine(r)
+                ? "this machine can give at most " + std::to_string(r.machine) +
+                      " bytes (physical memory and swap, or the memory limit of its control "
+                      "group), below the workspace limit of " +
+                      std::to_string(r.limit) + " bytes."
+                : "the limit is " + std::to_string(r.limit) +
+                      " bytes. The program's --workspace option raises it.";
   } else if (severity >= 2 && keywordMiss() && !keywordMiss()->token.empty() &&
              upper(text).find(upper(keywordMiss()->token)) != std::string::npos) {
     // The message is about the word that matched nothing: say what would have.

@@ -24,9 +24,10 @@ void recordKeywordMiss(std::string_view token, std::span<const Keyword> table);
 void clearKeywordMiss();
 
 // A workspace request of `requestedBytes` was refused while `inUseBytes`
-// were taken, under a limit of `limitBytes`.
+// were taken, under a limit of `limitBytes`, on a machine that can give
+// `machineBytes` (0: unknown).
 void recordWorkspaceRefusal(std::int64_t requestedBytes, std::int64_t inUseBytes,
-                            std::int64_t limitBytes);
+                            std::int64_t limitBytes, std::int64_t machineBytes = 0);
 
 // Forgets what was recorded: a new command starts.
 void clearHints();

@@ -32,7 +32,7 @@ Logical QNOMEM(Word& offset, Word elementSize, Word count, Word /*elementSize2*/
   offset = words < 0 ? 0 : workspace.allocate(words);
   if (offset == 0 && words >= 0) {
     engine::recordWorkspaceRefusal(words * kWordBytes, workspace.bytesInUse(),
-                                   workspace.limitBytes());
+                                   workspace.limitBytes(), workspace.machineBytes());
   }
   return logical(offset == 0);
 }

@@ -29,6 +29,22 @@ TEST(Workspace, RequestsBeyondTheLimitFailCleanly) {
   EXPECT_EQ(memory.bytesInUse(), 8000 * 8);
 }
 
+// A limit far above the machine's memory is not taken at its word: blocks
+// fit while all of them together stay within what the machine can give.
+TEST(Workspace, BlocksBeyondTheMachinesMemoryAreRefusedWithinTheLimit) {
+  WorkspaceMemory memory(std::int64_t{8} << 40);  // 8 TiB of address space, never touched
+  memory.setMachineBytes(64 * kKiB);              // 8192 words
+  EXPECT_EQ(memory.allocate(8193), 0);
+  const std::int64_t first = memory.allocate(8000);
+  EXPECT_NE(first, 0);
+  EXPECT_EQ(memory.allocate(193), 0);  // 8193 words in all
+  const std::int64_t second = memory.allocate(192);
+  EXPECT_NE(second, 0);
+  memory.release(first, 8000);
+  EXPECT_NE(memory.allocate(8000), 0);
+  EXPECT_GT(engine::machineMemoryBytes(), 0);  // Linux always tells its memory
+}
+
 TEST(Workspace, OffsetsStayValidWhileOtherBlocksComeAndGo) {
   WorkspaceMemory memory(std::int64_t{1} << 30);
   ProxWorkspace& ws = memory.view();

@@ -129,6 +129,79 @@ TEST(CsvRecordReader, ErrorsKeepTheirLineNumbersAndMessages) {
   }
 }
 
+// Reading with and without the plain-line shortcut, whole and in pieces of
+// every size from 1 byte to the whole text, gives the same records and the
+// same error, errors included.
+void expectSameForEveryPieceSize(const std::string& text) {
+  const std::vector<std::string> reference = readAll(text, true, 1 << 20);
+  EXPECT_EQ(readAll(text, false, 1 << 20), reference) << "without the shortcut";
+  for (std::size_t step = 1; step <= text.size() + 1; ++step) {
+    EXPECT_EQ(readAll(text, true, step), reference) << step << " bytes at a time";
+    EXPECT_EQ(readAll(text, false, step), reference) << step << " bytes at a time, no shortcut";
+  }
+}
+
+std::string lastMessage(const std::string& text) { return readAll(text, true, 1 << 20).back(); }
+
+// The first offending byte in the file decides the error, and the records
+// before it come out first, however the input is cut.
+TEST(CsvRecordReader, TheFirstOffendingByteDecidesTheErrorWhateverThePieces) {
+  const std::string nul(1, '\0');
+  const std::vector<std::string> texts = {
+      "a,b\n\"x\ny\",1\n3,x\"y" + nul + "\n",       // a quote, then a NUL, after libcsv read lines
+      "a,b\n\"x\ny\",1\n3," + nul + "x\"y\n",       // the NUL first
+      "a,b\n1,2\r3,x\"y\n",                         // a record ended by a CR before the bad quote
+      "a,b\n1,\xC3" + nul + "\n",                   // a character cut by a NUL
+      "a,b\n1,\xE9\"x\"\n",                         // Latin-1, then a bad quote
+      "a,b\n1,x\"\xE9\n",                           // the bad quote, then Latin-1
+      "a,b\n1,\xF0\x9F\x98\x80\n2,\xED\xA0\x80\n",  // a good emoji, then a surrogate
+      "a,b\n1,\xC0\xAF\n",                          // an overlong slash
+      "a,b\n1,\xE2\x82",                            // a character cut by the end of the file
+      "a,b\n1,\"open\n\xE9",                        // an open quote, then Latin-1
+      "\xFF\xFE"
+      "a" +
+          nul + ",b\n",  // UTF-16 told by its byte-order mark
+      "\xEF\xBB\xBF"
+      "a,b\n1,2\n",  // a UTF-8 byte-order mark, skipped
+      // (found by fuzzing) a record after a lone CR starts on the CR's line
+      "a,b\n1,2\r,\"x\ny\"\n3,4\n",
+  };
+  for (const std::string& text : texts) expectSameForEveryPieceSize(text);
+  EXPECT_NE(lastMessage(texts[0]).find("line 4: bad quoting"), std::string::npos);
+  EXPECT_NE(lastMessage(texts[1]).find("line 4: the file holds a NUL byte"), std::string::npos);
+  EXPECT_EQ(readAll(texts[2], true, 1 << 20).at(1), "2:2:1|2");  // the record before the error
+  EXPECT_NE(lastMessage(texts[2]).find("line 2: bad quoting"), std::string::npos);
+  EXPECT_NE(lastMessage(texts[3]).find("NUL byte"), std::string::npos);
+  EXPECT_NE(lastMessage(texts[4]).find("not valid UTF-8"), std::string::npos);
+  EXPECT_NE(lastMessage(texts[5]).find("bad quoting"), std::string::npos);
+  EXPECT_EQ(readAll(texts[6], true, 1 << 20).at(1), "2:2:1|\xF0\x9F\x98\x80");
+  EXPECT_NE(lastMessage(texts[6]).find("line 3: the text is not valid UTF-8"), std::string::npos);
+  EXPECT_NE(lastMessage(texts[7]).find("not valid UTF-8"), std::string::npos);
+  EXPECT_NE(lastMessage(texts[8]).find("line 2: the text is not valid UTF-8"), std::string::npos);
+  EXPECT_NE(lastMessage(texts[9]).find("not valid UTF-8"), std::string::npos);
+  EXPECT_NE(lastMessage(texts[10]).find("UTF-16"), std::string::npos);
+  EXPECT_EQ(readAll(texts[11], true, 1).front(), "1:2:a|b");
+  EXPECT_EQ(readAll(texts[12], true, 1 << 20).at(2), "2:2:|x\ny");
+}
+
+// A field that passes the length limit is an error at the byte that passes
+// it: before a bad quote after it, after one before it.
+TEST(CsvRecordReader, AnOverlongFieldIsFoundWhereItPassesTheLimit) {
+  const std::string longField(engine::data::kMaxFieldBytes + 1, 'x');
+  const std::string before = "a\n" + longField + "\"q\n";
+  const std::string after = "a\n" + std::string(100, 'x') + "\"" + longField + "\n";
+  const std::string padded = "a,b\n1,x" + std::string(engine::data::kMaxFieldBytes, ' ') + "\n";
+  EXPECT_NE(lastMessage(before).find("longer than 32767 bytes"), std::string::npos);
+  EXPECT_NE(lastMessage(after).find("bad quoting"), std::string::npos);
+  for (const std::string& text : {before, after, padded}) {
+    const std::vector<std::string> reference = readAll(text, true, 1 << 20);
+    for (std::size_t step : {1, 2, 7, 4093, 32767, 32768, 32769}) {
+      EXPECT_EQ(readAll(text, true, step), reference) << step << " bytes at a time";
+      EXPECT_EQ(readAll(text, false, step), reference) << step << " bytes at a time, no shortcut";
+    }
+  }
+}
+
 // Lines of every length, some far longer than one read of the file, so that
 // lines are cut at every kind of place by the end of the buffer.
 TEST(CsvRecordReader, LongLinesAcrossBufferBoundariesReadTheSame) {

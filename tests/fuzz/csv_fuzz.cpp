@@ -1,0 +1,129 @@
+// The CSV reader, differential: the records and the error of the text read
+// whole must be those of the same text read in pieces of any size, with and
+// without the plain-line shortcut. Then the text is loaded as a data file,
+// with a sidecar when the input holds one, and every case read.
+//
+// Input: byte 0 picks the piece size, byte 1 the separator, the decimal mark
+// and the field limit; the rest is the CSV text, and what follows a line
+// "=====" in it is the sidecar.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/core/dataset.h"
+#include "engine/data/csv_dataset.h"
+#include "engine/data/csv_reader.h"
+
+namespace {
+
+using engine::data::ByteSource;
+using engine::data::CsvRecord;
+using engine::data::CsvRecordReader;
+
+class PieceSource : public ByteSource {
+ public:
+  PieceSource(std::string text, std::size_t piece) : text_(std::move(text)), piece_(piece) {}
+  std::size_t read(std::span<char> buffer) override {
+    const std::size_t n = std::min({buffer.size(), piece_, text_.size() - position_});
+    std::memcpy(buffer.data(), text_.data() + position_, n);
+    position_ += n;
+    return n;
+  }
+
+ private:
+  std::string text_;
+  std::size_t piece_;
+  std::size_t position_ = 0;
+};
+
+// Every record, and the error that ended the reading, as one text.
+std::string readAll(const std::string& text, std::size_t piece, bool shortcut, char separator,
+                    std::size_t fieldLimit) {
+  CsvRecordReader reader(std::make_unique<PieceSource>(text, piece), "f.csv", separator);
+  reader.setPlainLineShortcut(shortcut);
+  reader.setFieldLimit(fieldLimit);
+  std::string out;
+  try {
+    CsvRecord record;
+    while (reader.next(record)) {
+      out += std::to_string(record.line) + ":" + std::to_string(record.fieldCount) + ":";
+      for (const std::string_view field : record.fields) {
+        out += std::to_string(field.size()) + "=";
+        out += field;
+      }
+      out += '\n';
+    }
+  } catch (const engine::DataError& error) {
+    out += std::string("error: ") + error.what();
+  }
+  return out;
+}
+
+void compare(const std::string& text, std::size_t piece, char separator, std::size_t limit) {
+  const std::string whole = readAll(text, 1 << 20, true, separator, limit);
+  for (const bool shortcut : {true, false}) {
+    const std::string pieces = readAll(text, piece, shortcut, separator, limit);
+    if (pieces != whole) {
+      std::fprintf(stderr, "MISMATCH (pieces of %zu, shortcut %d)\nwhole:\n%s\npieces:\n%s\n",
+                   piece, shortcut, whole.c_str(), pieces.c_str());
+      std::abort();
+    }
+  }
+}
+
+// Loads the text as a file (with the sidecar, if any) and reads every case.
+void load(const std::string& csv, const std::string* sidecar, const engine::data::CsvDialect& d) {
+  static const std::filesystem::path folder = [] {
+    char name[] = "/tmp/proximities-fuzz-XXXXXX";
+    return std::filesystem::path(mkdtemp(name));
+  }();
+  const std::filesystem::path path = folder / "f.csv";
+  const std::filesystem::path sidecarPath = folder / "f.schema.json";
+  std::ofstream(path, std::ios::binary) << csv;
+  std::error_code ignored;
+  std::filesystem::remove(sidecarPath, ignored);
+  if (sidecar != nullptr) std::ofstream(sidecarPath, std::ios::binary) << *sidecar;
+  try {
+    engine::data::FileDataset dataset(path, d);
+    const auto cursor = dataset.open();
+    engine::Case c;
+    while (cursor->next(c)) {
+    }
+  } catch (const engine::DataError&) {
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const std::size_t piece = 1 + data[0] % 67;
+  const std::uint8_t flags = data[1];
+  std::string text(reinterpret_cast<const char*>(data) + 2, size - 2);
+  const char separators[] = {',', ';', '\t', '|', ':', ',', ',', ','};
+  const char separator = separators[flags & 7];
+  const std::size_t limit = (flags >> 3) & 3;  // 0: no limit
+  std::string sidecar;
+  const std::size_t marker = text.find("\n=====\n");
+  if (marker != std::string::npos) {
+    sidecar = text.substr(marker + 7);
+    text.resize(marker + 1);
+  }
+  compare(text, piece, separator, limit);
+  engine::data::CsvDialect dialect;
+  dialect.separator = (flags & 0x20) ? 0 : separator;
+  dialect.decimal = (flags & 0x40) ? ',' : '.';
+  load(text, marker != std::string::npos ? &sidecar : nullptr, dialect);
+  return 0;
+}
