@@ -87,7 +87,7 @@ cp kept.txt e.csv
 (ulimit -f 16 && exec "${guard[@]}" "$program" --data cases.csv -e 'PROXIMITIES a b.' -o kept.txt) \
   >/dev/null 2>err.txt
 status=$?
-expect_run "-o over the file-size limit" 1 'cannot write kept.txt: File too large'
+expect_run "-o over the file-size limit" 1 'cannot write the output to kept.txt; it was not written'
 [[ $(cat kept.txt) == older ]] || fail "-o over the file-size limit changed the older file"
 (ulimit -f 16 && exec "${guard[@]}" "$program" --data cases.csv \
   -e 'PROXIMITIES a b /MATRIX=OUT("m.csv").') >/dev/null 2>err.txt
