@@ -7,11 +7,8 @@
 set -uo pipefail
 program=$(realpath "$1")
 manpage=$(realpath "$2")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 cd "$work" || exit 1
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
 
 "$program" --help >help.txt 2>err.txt
 status=$?

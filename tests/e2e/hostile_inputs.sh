@@ -5,11 +5,8 @@
 # subshell; `timeout` only guards against a hang, it times nothing.
 set -uo pipefail
 program=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 cd "$work" || exit 1
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
 guard=(timeout --signal=KILL 300)
 
 # No file but those the test made may be left: no -o or EXPORT temporary.

@@ -8,10 +8,7 @@ set -uo pipefail
 cmake=$1
 build=$(realpath "$2")
 python=${3:-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
 prefix=$work/prefix
 "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||

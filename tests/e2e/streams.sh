@@ -4,11 +4,8 @@
 # run interrupted with Ctrl-C (SIGINT), which must leave no output file.
 set -uo pipefail
 program=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 cd "$work" || exit 1
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
 
 printf 'x,y\n1,2\n3,5\n6,1\n' >data.csv
 bad='PROXIMITIES x y /MEASURE=jacard.'
