@@ -47,6 +47,16 @@ TEST(Dictionary, FindIgnoresCaseAndTrailingBlanks) {
   EXPECT_EQ(d.find("WEIGHT  "), 2);
   EXPECT_EQ(d.find("weigh"), 0);
   EXPECT_EQ(d.find(""), 0);
+  // Every ASCII letter folds, at the start, inside and at the end; other
+  // characters match only themselves.
+  d.add(numeric("abcdefghijklmnopqrstuvwxyz"));
+  d.add(numeric("z_1@z"));
+  d.add(numeric("größe"));
+  EXPECT_EQ(d.find("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), 3);
+  EXPECT_EQ(d.find("Z_1@Z"), 4);
+  EXPECT_EQ(d.find("z_1@y"), 0);
+  EXPECT_EQ(d.find("GRößE"), 5);
+  EXPECT_EQ(d.find("GRÖSSE"), 0);
 }
 
 TEST(Dictionary, UserMissingValues) {
