@@ -48,6 +48,7 @@ struct Settings {
   bool timing = false;
   std::int64_t width = -1;  // --width; -1 when not given
   bool diagonal = false;
+  std::size_t threads = 0;  // --threads; 0: every core
 };
 
 // The procedure library: next to the program, in ../lib when installed, or
@@ -119,6 +120,11 @@ void describe(CLI::App& app, Settings& s) {
   app.add_flag("--timing", s.timing,
                "after each PROXIMITIES command, report on standard error the time of its phases: "
                "counting pass, reading, computing, printing, writing");
+  app.add_option("--threads", s.threads,
+                 "threads for reading data files and writing output; the computation itself "
+                 "runs on one (default: every core)")
+      ->type_name("N")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1024}));
   app.add_option("--width", s.width,
                  "fit text tables to N columns, showing a wider one in blocks of columns; 0: no "
                  "limit (default: the terminal's width, else 80)")
@@ -185,6 +191,7 @@ int run(const Settings& s, std::int64_t workspaceBytes) {
                                         : engine::OutputFormat::Text;
   if (matrices) options.matrixFiles = &matrixFiles;
   options.longDiagonal = s.diagonal;
+  options.threads = s.threads;
   options.out = &output.stream();
   options.pageWidth = pageWidth(s);
   if (cli::messagesNeedCopy(s.format, s.outputPath, isatty(STDOUT_FILENO) != 0)) {

@@ -14,6 +14,7 @@
 #include "engine/core/scanner.h"
 #include "engine/core/session.h"
 #include "engine/core/timing.h"
+#include "engine/core/worker_threads.h"
 #include "engine/data/column_dataset.h"
 #include "engine/data/csv_dialect.h"
 #include "engine/data/csv_table.h"
@@ -165,15 +166,17 @@ struct Engine::SavedSession {
   OutputBuilder* output;
   const std::ios* document;
   std::int64_t workspaceBytes;
+  std::size_t threads;
 };
 
 Engine::Engine(const EngineOptions& options) {
   armMemoryReserve();
   Session& s = Session::current();
-  previous_ = std::make_unique<SavedSession>(SavedSession{s.dataset, s.split, s.weightVariable,
-                                                          s.failedLoad, s.output(), s.document,
-                                                          s.workspace.limitBytes()});
+  previous_ = std::make_unique<SavedSession>(
+      SavedSession{s.dataset, s.split, s.weightVariable, s.failedLoad, s.output(), s.document,
+                   s.workspace.limitBytes(), workerThreads()});
   s.reset();
+  setWorkerThreads(options.threads);
   s.workspace.setLimit(options.workspaceBytes);
   registerDataCommands();
   std::ostream& out = options.out != nullptr ? *options.out : std::cout;
@@ -225,6 +228,7 @@ Engine::~Engine() {
   if (s.workspace.limitBytes() != previous_->workspaceBytes) {
     s.workspace.setLimit(previous_->workspaceBytes);
   }
+  setWorkerThreads(previous_->threads);
 }
 
 void Engine::registerProcedure(std::string word, std::size_t minLetters, ProcedureEntry entry,

@@ -50,6 +50,10 @@ struct EngineOptions {
   // at most), and whether the long form has the diagonal.
   output::MatrixFiles* matrixFiles = nullptr;
   bool longDiagonal = false;
+  // Threads the engine may use for reading data files and formatting output
+  // (engine/core/worker_threads.h); 0: every core. The procedure runs on the
+  // calling thread whatever this says.
+  std::size_t threads = 0;
 };
 
 // A column of working data handed over in memory rather than in a file (the
