@@ -45,7 +45,9 @@ TEST(RunInParallel, ATaskErrorReachesTheCaller) {
                      },
                      threads),
                  std::runtime_error);
-    if (threads == 1) EXPECT_EQ(ran.load(), 4) << "the tasks after the failing one are skipped";
+    if (threads == 1) {
+      EXPECT_EQ(ran.load(), 4) << "the tasks after the failing one are skipped";
+    }
   }
 }
 
