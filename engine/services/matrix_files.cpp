@@ -42,6 +42,9 @@ struct MatrixFiles {
   // which then only holds the dictionary. Decided once per output, as the
   // writer is made, since every value written asks.
   bool keepRows = false;
+  // While keeping: the kept matrix's values, which the row being written
+  // adds to; null between rows.
+  std::vector<double>* keptValues = nullptr;
 };
 
 MatrixFiles& files() {
@@ -359,9 +362,11 @@ void startRow(std::string_view varname, const Keyword& rowtype, std::span<const 
     Session::current().message(3, "A matrix file row came before the file's dictionary.");
     return;
   }
+  f.keptValues = nullptr;
   if (keepingRows(f)) {
     try {
-      engine::kept::startRow(f.output->dictionary(), rowtype.view(), varname, leading);
+      f.keptValues =
+          &engine::kept::startRow(f.output->dictionary(), rowtype.view(), varname, leading);
     } catch (const DataError& e) {
       Session::current().message(3, e.what());
     }
@@ -394,7 +399,7 @@ void MTXCRR(Word row, const Keyword& rowtype, ProxWorkspace& /*ws*/,
 void MTXVOB(double value, ProxWorkspace& /*ws*/) {
   MatrixFiles& f = files();
   if (keepingRows(f)) {
-    engine::kept::addValue(value);
+    if (f.keptValues != nullptr) engine::kept::addValue(*f.keptValues, value);
   } else if (f.output) {
     f.output->addValue(value);
   }
@@ -411,6 +416,7 @@ void MTDWRT(ProxWorkspace& /*ws*/) {
   // A matrix read from a file carries that file's groups; a computed one the
   // group of the cases just read.
   const engine::Case* group = f.inputOpen ? f.input->groupRow() : engine::lastDeliveredCase();
+  f.keptValues = nullptr;
   try {
     if (keepingRows(f)) {
       engine::kept::writeRow(group, f.outputGroupVariables);

@@ -20,10 +20,6 @@ std::string_view withoutTrailingBlanks(std::string_view text) {
   return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
 }
 
-double asNumber(double value) {
-  return std::isfinite(value) && value != data::kSystemMissing ? value : kNaN;
-}
-
 // The matrix of the command being run, row by row, and where its standard
 // variables are among the leading columns.
 struct Building {
@@ -92,7 +88,7 @@ void addSplitValues(Building& b, const Case* groupRow, std::span<const std::int6
     if (column.isString) {
       addText(column, have ? std::string_view(groupRow->strings[from]) : std::string_view{});
     } else {
-      column.numbers.push_back(have ? asNumber(groupRow->values[from]) : kNaN);
+      column.numbers.push_back(have ? kept::keptNumber(groupRow->values[from]) : kNaN);
     }
   }
 }
@@ -108,7 +104,7 @@ void addStandardValues(Building& b) {
   if (b.casenoColumn != kNone) {
     double number = 0;
     std::memcpy(&number, &b.leading.back(), sizeof number);
-    m.leading[b.casenoColumn].numbers.push_back(asNumber(number));
+    m.leading[b.casenoColumn].numbers.push_back(kept::keptNumber(number));
   }
   addText(m.leading[b.varnameColumn], b.varname);
 }
@@ -127,17 +123,16 @@ WrittenMatrix takeWrittenMatrix() { return std::exchange(keeping().kept, Written
 
 namespace kept {
 
-void startRow(const Dictionary& dictionary, std::string_view rowtype, std::string_view varname,
-              std::span<const Word> leading) {
+std::vector<double>& startRow(const Dictionary& dictionary, std::string_view rowtype,
+                              std::string_view varname, std::span<const Word> leading) {
   Building& b = keeping().building;
   if (!b.started) startMatrix(b, dictionary);
   b.rowtype = rowtype;
   b.varname = varname;
   b.leading.assign(leading.begin(), leading.end());
   b.rowStart = b.matrix.values.size();
+  return b.matrix.values;
 }
-
-void addValue(double value) { keeping().building.matrix.values.push_back(asNumber(value)); }
 
 void writeRow(const Case* groupRow, std::span<const std::int64_t> groupIndices) {
   Building& b = keeping().building;

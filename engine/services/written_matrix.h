@@ -6,14 +6,17 @@
 // array the caller can take over as it is.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/core/dataset.h"
+#include "engine/data/csv_table.h"
 #include "host/tavixwcom.h"
 
 namespace engine {
@@ -49,9 +52,21 @@ WrittenMatrix takeWrittenMatrix();
 // MATRIX=OUT(*) while keeping. `dictionary` is the matrix output's, complete
 // by the first row.
 namespace kept {
-void startRow(const Dictionary& dictionary, std::string_view rowtype, std::string_view varname,
-              std::span<const Word> leading);
-void addValue(double value);
+// Returns the matrix's values, to which the row's values are then appended
+// with addValue: the procedure writes one value per call, so that call must
+// not look up the matrix being built each time.
+std::vector<double>& startRow(const Dictionary& dictionary, std::string_view rowtype,
+                              std::string_view varname, std::span<const Word> leading);
+// A value as the kept matrix has it: NaN for the system-missing value and
+// anything not finite.
+inline double keptNumber(double value) {
+  return std::isfinite(value) && value != data::kSystemMissing
+             ? value
+             : std::numeric_limits<double>::quiet_NaN();
+}
+inline void addValue(std::vector<double>& values, double value) {
+  values.push_back(keptNumber(value));
+}
 // Completes the row with the split-file values of groupRow (null: missing)
 // at groupIndices. Throws DataError for a row that does not fit.
 void writeRow(const Case* groupRow, std::span<const std::int64_t> groupIndices);
