@@ -1,5 +1,9 @@
 #include "engine/data/csv_export.h"
 
+#include <string>
+#include <vector>
+
+#include "engine/core/ordered_writer.h"
 #include "engine/data/csv_writer.h"
 #include "engine/data/schema.h"
 
@@ -10,13 +14,18 @@ std::int64_t exportDataset(const Dataset& dataset, const std::filesystem::path& 
   TemporaryFile csv(path);
   std::ofstream& out = csv.stream();
   writeHeader(out, dictionary);
+  // Cases a block at a time, formatted on the worker threads and written in
+  // order; the block is reused, so its cases keep their storage.
+  OrderedWriter writer(out);
+  std::vector<Case> block(writer.blockRows(dictionary.size()));
   std::int64_t count = 0;
   const auto cursor = dataset.open();
-  Case c;
-  while (cursor->next(c)) {
-    writeCase(out, dictionary, c);
-    ++count;
-    if (!out) break;
+  for (bool more = true; more && out;) {
+    std::size_t filled = 0;
+    while (filled < block.size() && (more = cursor->next(block[filled]))) ++filled;
+    writer.write(filled,
+                 [&](std::size_t k, std::string& text) { appendCase(text, dictionary, block[k]); });
+    count += static_cast<std::int64_t>(filled);
   }
   csv.close();
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/core/ordered_writer.h"
 #include "engine/core/proximity_request.h"
 #include "engine/core/session.h"
 #include "engine/data/csv_table.h"
@@ -79,6 +80,17 @@ void MatrixWriter::begin() {
   if (!file_ || output_) return;
   output_ = std::make_unique<data::TemporaryFile>(*file_);
   data::writeHeader(output_->stream(), dictionary_);
+  rowWriter_ = std::make_unique<OrderedWriter>(output_->stream());
+  blockRows_ = rowWriter_->blockRows(dictionary_.size());
+}
+
+// The rows put aside, formatted on the worker threads and written in order.
+void MatrixWriter::writePending() {
+  if (pending_.empty()) return;
+  rowWriter_->write(pending_.size(), [this](std::size_t k, std::string& text) {
+    data::appendCase(text, dictionary_, pending_[k]);
+  });
+  pending_.clear();
 }
 
 void MatrixWriter::startRow(std::string_view rowtype, std::string_view varname,
@@ -137,9 +149,13 @@ void MatrixWriter::writeRow(const Case* groupRow, std::span<const std::int64_t> 
         std::isfinite(v) ? v : data::kSystemMissing;
   }
   if (file_ && !output_) throw DataError("A matrix file row came before the file was started.");
+  if (casenoIndex_ != 0) {
+    caseNumbers_.push_back(row.values[static_cast<std::size_t>(casenoIndex_ - 1)]);
+  }
   if (output_) {
-    data::writeCase(output_->stream(), dictionary_, row);
     noteItem(row);
+    pending_.push_back(std::move(row));
+    if (pending_.size() >= blockRows_) writePending();
   } else {
     if (memoryColumns_.empty()) {
       for (const Variable& v : dictionary_.variables()) {
@@ -153,9 +169,6 @@ void MatrixWriter::writeRow(const Case* groupRow, std::span<const std::int64_t> 
         memoryColumns_[k].numbers.push_back(row.values[k]);
       }
     }
-  }
-  if (casenoIndex_ != 0) {
-    caseNumbers_.push_back(row.values[static_cast<std::size_t>(casenoIndex_ - 1)]);
   }
   ++rows_;
   rowStarted_ = false;
@@ -202,6 +215,7 @@ void MatrixWriter::noteItem(const Case& row) {
 
 void MatrixWriter::commit() {
   if (!output_) return;
+  writePending();
   output_->close();
   retitleCaseItems();
   data::TemporaryFile sidecar(data::sidecarPath(*file_));
@@ -212,6 +226,7 @@ void MatrixWriter::commit() {
   sidecar.close();
   sidecar.commit();
   output_->commit();
+  rowWriter_.reset();
   output_.reset();
 }
 

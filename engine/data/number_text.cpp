@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "engine/core/shortest_number.h"
+
 namespace engine::data {
 
 namespace {
@@ -243,10 +245,8 @@ std::optional<double> parseNumber(std::string_view text) {
 }
 
 std::string formatNumber(double value) {
-  char buffer[32];
-  const auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  if (ec != std::errc()) return "?";  // cannot happen: 32 characters hold any double
-  return std::string(buffer, ptr);
+  char text[kShortestNumberChars];
+  return std::string(text, writeShortestNumber(text, value));
 }
 
 std::string countOf(std::int64_t count, std::string_view singular, std::string_view plural) {

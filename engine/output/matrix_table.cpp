@@ -1,9 +1,9 @@
 #include "engine/output/matrix_table.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 
+#include "engine/core/shortest_number.h"
 #include "engine/output/catalogue.h"
 
 namespace engine::output {
@@ -101,10 +101,8 @@ const std::vector<std::optional<double>>& MatrixRows::next() {
 }
 
 std::string shortestNumber(double value) {
-  std::array<char, 32> text{};
-  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc()) return {};
-  return std::string(text.data(), end);
+  char text[kShortestNumberChars];
+  return std::string(text, writeShortestNumber(text, value));
 }
 
 }  // namespace engine::output
