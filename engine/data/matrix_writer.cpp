@@ -84,13 +84,16 @@ void MatrixWriter::begin() {
   blockRows_ = rowWriter_->blockRows(dictionary_.size());
 }
 
-// The rows put aside, formatted on the worker threads and written in order.
+// Hands the block being filled to the worker threads and fills the other
+// one, which the writer is done with once write() returns.
 void MatrixWriter::writePending() {
-  if (pending_.empty()) return;
-  rowWriter_->write(pending_.size(), [this](std::size_t k, std::string& text) {
-    data::appendCase(text, dictionary_, pending_[k]);
+  std::vector<Case>& block = pending_[filling_];
+  if (block.empty()) return;
+  rowWriter_->write(block.size(), [this, &block](std::size_t k, std::string& text) {
+    data::appendCase(text, dictionary_, block[k]);
   });
-  pending_.clear();
+  filling_ = 1 - filling_;
+  pending_[filling_].clear();
 }
 
 void MatrixWriter::startRow(std::string_view rowtype, std::string_view varname,
@@ -154,8 +157,8 @@ void MatrixWriter::writeRow(const Case* groupRow, std::span<const std::int64_t> 
   }
   if (output_) {
     noteItem(row);
-    pending_.push_back(std::move(row));
-    if (pending_.size() >= blockRows_) writePending();
+    pending_[filling_].push_back(std::move(row));
+    if (pending_[filling_].size() >= blockRows_) writePending();
   } else {
     if (memoryColumns_.empty()) {
       for (const Variable& v : dictionary_.variables()) {
@@ -216,6 +219,7 @@ void MatrixWriter::noteItem(const Case& row) {
 void MatrixWriter::commit() {
   if (!output_) return;
   writePending();
+  rowWriter_->finish();
   output_->close();
   retitleCaseItems();
   data::TemporaryFile sidecar(data::sidecarPath(*file_));

@@ -2,15 +2,12 @@
 // the document, in the shapes that data-frame readers and databases take
 // without a recipe. Labels and values come from readMatrixTable, values in
 // their shortest exact text, so a matrix read back is the one computed.
-#include <algorithm>
-#include <functional>
 #include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "engine/core/ordered_writer.h"
 #include "engine/core/shortest_number.h"
 #include "engine/output/matrix_table.h"
 #include "engine/output/renderer.h"
@@ -33,29 +30,9 @@ std::string csvField(std::string_view text) {
   return quoted + '"';
 }
 
-using MatrixRow = std::vector<std::optional<double>>;
-
 // An empty field where the value is missing.
 void appendValueField(std::string& text, const MatrixRow& row, std::size_t j) {
   if (j < row.size() && row[j]) appendShortestNumber(text, *row[j]);
-}
-
-// The matrix's rows a block at a time, each row's text made by
-// format(i, row, text) on the worker threads and written in order.
-void writeRowsInBlocks(
-    std::ostream& out, const PivotTable& table, std::size_t size,
-    const std::function<void(std::size_t, const MatrixRow&, std::string&)>& format) {
-  OrderedWriter writer(out);
-  const std::size_t blockRows = writer.blockRows(size);
-  MatrixRows rows(table);
-  std::vector<MatrixRow> block;
-  for (std::size_t first = 0; first < size; first += blockRows) {
-    const std::size_t count = std::min(blockRows, size - first);
-    block.resize(count);
-    for (std::size_t k = 0; k < count; ++k) block[k] = rows.next();
-    writer.write(count,
-                 [&](std::size_t k, std::string& text) { format(first + k, block[k], text); });
-  }
 }
 
 std::string groupText(const PivotTable::GroupValues& group) {
@@ -124,15 +101,15 @@ class SquareCsvRenderer : public MatrixRenderer {
     std::string line;
     for (const MatrixItem& item : m.items) line += ',' + csvField(item.label);
     *out << line << '\n';
-    writeRowsInBlocks(*out, table, m.size(),
-                      [&](std::size_t i, const MatrixRow& row, std::string& text) {
-                        text += csvField(m.items[i].label);
-                        for (std::size_t j = 0; j < m.size(); ++j) {
-                          text += ',';
-                          appendValueField(text, row, j);
-                        }
-                        text += '\n';
-                      });
+    writeMatrixRows(*out, table, m.size(),
+                    [&](std::size_t i, const MatrixRow& row, std::string& text) {
+                      text += csvField(m.items[i].label);
+                      for (std::size_t j = 0; j < m.size(); ++j) {
+                        text += ',';
+                        appendValueField(text, row, j);
+                      }
+                      text += '\n';
+                    });
   }
 };
 
@@ -163,19 +140,19 @@ class LongCsvRenderer : public MatrixRenderer {
     std::vector<std::string> labels;
     labels.reserve(m.size());
     for (const MatrixItem& item : m.items) labels.push_back(csvField(item.label));
-    writeRowsInBlocks(*out_, table, m.size(),
-                      [&](std::size_t i, const MatrixRow& row, std::string& text) {
-                        const std::size_t last = diagonal_ ? i + 1 : i;
-                        for (std::size_t j = 0; j < last; ++j) {
-                          text += prefix;
-                          text += labels[i];
-                          text += ',';
-                          text += labels[j];
-                          text += ',';
-                          appendValueField(text, row, j);
-                          text += '\n';
-                        }
-                      });
+    writeMatrixRows(*out_, table, m.size(),
+                    [&](std::size_t i, const MatrixRow& row, std::string& text) {
+                      const std::size_t last = diagonal_ ? i + 1 : i;
+                      for (std::size_t j = 0; j < last; ++j) {
+                        text += prefix;
+                        text += labels[i];
+                        text += ',';
+                        text += labels[j];
+                        text += ',';
+                        appendValueField(text, row, j);
+                        text += '\n';
+                      }
+                    });
   }
 
   void writeHeader() {

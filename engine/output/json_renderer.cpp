@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "engine/core/ordered_writer.h"
 #include "engine/core/proximity_request.h"
 #include "engine/core/shortest_number.h"
 #include "engine/output/body_rows.h"
@@ -186,30 +185,19 @@ void writeMeasure(std::ostream& out, const MatrixTable& m, const ProximityReques
 
 void writeMatrixValues(std::ostream& out, const PivotTable& table, const MatrixTable& m) {
   out << "\"values\":[";
-  // Rows a block at a time, their texts made on the worker threads and
-  // written in order.
-  OrderedWriter writer(out);
-  const std::size_t blockRows = writer.blockRows(m.size());
-  MatrixRows rows(table);
-  std::vector<std::vector<std::optional<double>>> block;
-  for (std::size_t first = 0; first < m.size(); first += blockRows) {
-    const std::size_t count = std::min(blockRows, m.size() - first);
-    block.resize(count);
-    for (std::size_t k = 0; k < count; ++k) block[k] = rows.next();
-    writer.write(count, [&](std::size_t k, std::string& text) {
-      const std::vector<std::optional<double>>& row = block[k];
-      text += first + k > 0 ? ",\n[" : "\n[";
-      for (std::size_t j = 0; j < m.size(); ++j) {
-        if (j > 0) text += ',';
-        if (j < row.size() && row[j]) {
-          appendShortestNumber(text, *row[j]);
-        } else {
-          text += "null";
-        }
-      }
-      text += ']';
-    });
-  }
+  writeMatrixRows(out, table, m.size(),
+                  [&m](std::size_t i, const MatrixRow& row, std::string& text) {
+                    text += i > 0 ? ",\n[" : "\n[";
+                    for (std::size_t j = 0; j < m.size(); ++j) {
+                      if (j > 0) text += ',';
+                      if (j < row.size() && row[j]) {
+                        appendShortestNumber(text, *row[j]);
+                      } else {
+                        text += "null";
+                      }
+                    }
+                    text += ']';
+                  });
   out << ']';
 }
 

@@ -1,8 +1,10 @@
 #include "engine/output/matrix_table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
+#include "engine/core/ordered_writer.h"
 #include "engine/core/shortest_number.h"
 #include "engine/output/catalogue.h"
 
@@ -98,6 +100,26 @@ const std::vector<std::optional<double>>& MatrixRows::next() {
     if (std::isfinite(value)) row_[j] = value;
   }
   return row_;
+}
+
+void writeMatrixRows(
+    std::ostream& out, const PivotTable& table, std::size_t size,
+    const std::function<void(std::size_t, const MatrixRow&, std::string&)>& format) {
+  // Two blocks of rows in turn: the worker threads format one while this
+  // thread reads the next from the table's spool.
+  std::vector<MatrixRow> blocks[2];
+  OrderedWriter writer(out);
+  const std::size_t blockRows = writer.blockRows(size);
+  MatrixRows rows(table);
+  for (std::size_t first = 0, b = 0; first < size; first += blockRows, b = 1 - b) {
+    std::vector<MatrixRow>& block = blocks[b];
+    block.resize(std::min(blockRows, size - first));
+    for (MatrixRow& row : block) row = rows.next();
+    writer.write(block.size(), [&format, &block, first](std::size_t k, std::string& text) {
+      format(first + k, block[k], text);
+    });
+  }
+  writer.finish();
 }
 
 std::string shortestNumber(double value) {
