@@ -6,20 +6,20 @@
 #include <cstring>
 #include <string>
 
+#include "engine/core/shortest_number.h"
 #include "engine/data/csv_table.h"
-#include "engine/data/number_text.h"
 
 namespace engine::data {
 
 namespace {
 
-void writeQuoted(std::ostream& out, std::string_view text) {
-  out << '"';
-  for (char c : text) {
-    if (c == '"') out << '"';
-    out << c;
+void appendQuoted(std::string& text, std::string_view field) {
+  text += '"';
+  for (char c : field) {
+    if (c == '"') text += '"';
+    text += c;
   }
-  out << '"';
+  text += '"';
 }
 
 std::string_view withoutTrailingBlanks(std::string_view text) {
@@ -69,26 +69,34 @@ void TemporaryFile::failWrite() const {
 }
 
 void writeHeader(std::ostream& out, const Dictionary& dictionary) {
+  std::string text;
   for (std::size_t k = 0; k < dictionary.size(); ++k) {
-    if (k > 0) out << ',';
-    writeQuoted(out, dictionary.variables()[k].name);
+    if (k > 0) text += ',';
+    appendQuoted(text, dictionary.variables()[k].name);
   }
-  out << '\n';
+  text += '\n';
+  out << text;
+}
+
+void appendCase(std::string& text, const Dictionary& dictionary, const Case& c) {
+  const auto& variables = dictionary.variables();
+  for (std::size_t k = 0; k < variables.size(); ++k) {
+    if (k > 0) text += ',';
+    if (variables[k].isString()) {
+      appendQuoted(text, withoutTrailingBlanks(c.strings[k]));
+    } else if (c.values[k] != kSystemMissing) {
+      appendShortestNumber(text, c.values[k]);
+    } else if (variables.size() == 1) {
+      text += "\"\"";  // a blank line would be skipped when read back
+    }
+  }
+  text += '\n';
 }
 
 void writeCase(std::ostream& out, const Dictionary& dictionary, const Case& c) {
-  const auto& variables = dictionary.variables();
-  for (std::size_t k = 0; k < variables.size(); ++k) {
-    if (k > 0) out << ',';
-    if (variables[k].isString()) {
-      writeQuoted(out, withoutTrailingBlanks(c.strings[k]));
-    } else if (c.values[k] != kSystemMissing) {
-      out << formatNumber(c.values[k]);
-    } else if (variables.size() == 1) {
-      out << "\"\"";  // a blank line would be skipped when read back
-    }
-  }
-  out << '\n';
+  std::string text;
+  appendCase(text, dictionary, c);
+  out << text;
 }
 
 }  // namespace engine::data

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <string>
 
 #include "engine/core/dataset.h"
 #include "engine/core/dictionary.h"
@@ -40,7 +41,9 @@ class TemporaryFile {
 
 // The header row: every variable's name, quoted.
 void writeHeader(std::ostream& out, const Dictionary& dictionary);
-// One case as a CSV row.
+// One case as a CSV row, its line break included: added to `text` (which a
+// worker thread may make while others make other rows) or written.
+void appendCase(std::string& text, const Dictionary& dictionary, const Case& c);
 void writeCase(std::ostream& out, const Dictionary& dictionary, const Case& c);
 
 }  // namespace engine::data

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/core/ordered_writer.h"
 #include "engine/core/proximity_request.h"
 #include "engine/core/session.h"
 #include "engine/data/csv_table.h"
@@ -79,6 +80,20 @@ void MatrixWriter::begin() {
   if (!file_ || output_) return;
   output_ = std::make_unique<data::TemporaryFile>(*file_);
   data::writeHeader(output_->stream(), dictionary_);
+  rowWriter_ = std::make_unique<OrderedWriter>(output_->stream());
+  blockRows_ = rowWriter_->blockRows(dictionary_.size());
+}
+
+// Hands the block being filled to the worker threads and fills the other
+// one, which the writer is done with once write() returns.
+void MatrixWriter::writePending() {
+  std::vector<Case>& block = pending_[filling_];
+  if (block.empty()) return;
+  rowWriter_->write(block.size(), [this, &block](std::size_t k, std::string& text) {
+    data::appendCase(text, dictionary_, block[k]);
+  });
+  filling_ = 1 - filling_;
+  pending_[filling_].clear();
 }
 
 void MatrixWriter::startRow(std::string_view rowtype, std::string_view varname,
@@ -137,9 +152,13 @@ void MatrixWriter::writeRow(const Case* groupRow, std::span<const std::int64_t> 
         std::isfinite(v) ? v : data::kSystemMissing;
   }
   if (file_ && !output_) throw DataError("A matrix file row came before the file was started.");
+  if (casenoIndex_ != 0) {
+    caseNumbers_.push_back(row.values[static_cast<std::size_t>(casenoIndex_ - 1)]);
+  }
   if (output_) {
-    data::writeCase(output_->stream(), dictionary_, row);
     noteItem(row);
+    pending_[filling_].push_back(std::move(row));
+    if (pending_[filling_].size() >= blockRows_) writePending();
   } else {
     if (memoryColumns_.empty()) {
       for (const Variable& v : dictionary_.variables()) {
@@ -153,9 +172,6 @@ void MatrixWriter::writeRow(const Case* groupRow, std::span<const std::int64_t> 
         memoryColumns_[k].numbers.push_back(row.values[k]);
       }
     }
-  }
-  if (casenoIndex_ != 0) {
-    caseNumbers_.push_back(row.values[static_cast<std::size_t>(casenoIndex_ - 1)]);
   }
   ++rows_;
   rowStarted_ = false;
@@ -202,6 +218,8 @@ void MatrixWriter::noteItem(const Case& row) {
 
 void MatrixWriter::commit() {
   if (!output_) return;
+  writePending();
+  rowWriter_->finish();
   output_->close();
   retitleCaseItems();
   data::TemporaryFile sidecar(data::sidecarPath(*file_));
@@ -212,6 +230,7 @@ void MatrixWriter::commit() {
   sidecar.close();
   sidecar.commit();
   output_->commit();
+  rowWriter_.reset();
   output_.reset();
 }
 

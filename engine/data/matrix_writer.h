@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/core/dataset.h"
+#include "engine/core/ordered_writer.h"
 #include "engine/data/column_dataset.h"
 #include "engine/data/csv_writer.h"
 #include "engine/data/matrix_sidecar.h"
@@ -66,6 +67,7 @@ class MatrixWriter {
   Variable stringVariable(std::string name, int width) const;
   void setString(Case& row, std::size_t k, std::string_view text) const;
   void noteItem(const Case& row);
+  void writePending();
   void retitleCaseItems();
 
   std::optional<std::filesystem::path> file_;
@@ -75,6 +77,14 @@ class MatrixWriter {
   std::int64_t rowtypeIndex_ = 0, caseLabelIndex_ = 0, casenoIndex_ = 0, varnameIndex_ = 0;
 
   std::unique_ptr<data::TemporaryFile> output_;
+  // A file's rows are put aside a block at a time and formatted on the
+  // worker threads while the procedure gives the next block: formatting the
+  // numbers is most of the writing. Two blocks in turn; the writer comes
+  // after them, so that it stops formatting before they go.
+  std::vector<Case> pending_[2];
+  std::size_t filling_ = 0;  // the block that takes the next row
+  std::size_t blockRows_ = 1;
+  std::unique_ptr<OrderedWriter> rowWriter_;
   // The rows for the working data, kept column by column: a matrix of n
   // items has n + 4 variables, and a case per row would hold a string for
   // each.

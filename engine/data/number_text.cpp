@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "engine/core/shortest_number.h"
+
 namespace engine::data {
 
 namespace {
@@ -214,7 +216,10 @@ bool readNumber(std::string_view text, double& value) {
   // from_chars rejects a leading '+', which people do write; "+-1" stays bad.
   if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
   if (text.empty()) return false;
-  if (readDecimalPrefix(text, value) == text.size()) return true;
+  // from_chars alone: exact for any number of digits. Trying the 15-digit
+  // path of readDecimalPrefix first gained a tenth on short numbers and
+  // lost half on long ones, which it scans only to give up on
+  // (bench/number_bench.cpp).
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
   return ec == std::errc() && ptr == end && std::isfinite(value);
@@ -243,10 +248,8 @@ std::optional<double> parseNumber(std::string_view text) {
 }
 
 std::string formatNumber(double value) {
-  char buffer[32];
-  const auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  if (ec != std::errc()) return "?";  // cannot happen: 32 characters hold any double
-  return std::string(buffer, ptr);
+  char text[kShortestNumberChars];
+  return std::string(text, writeShortestNumber(text, value));
 }
 
 std::string countOf(std::int64_t count, std::string_view singular, std::string_view plural) {

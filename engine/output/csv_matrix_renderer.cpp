@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/shortest_number.h"
 #include "engine/output/matrix_table.h"
 #include "engine/output/renderer.h"
 
@@ -29,8 +30,9 @@ std::string csvField(std::string_view text) {
   return quoted + '"';
 }
 
-std::string valueField(const std::vector<std::optional<double>>& row, std::size_t j) {
-  return j < row.size() && row[j] ? shortestNumber(*row[j]) : std::string();
+// An empty field where the value is missing.
+void appendValueField(std::string& text, const MatrixRow& row, std::size_t j) {
+  if (j < row.size() && row[j]) appendShortestNumber(text, *row[j]);
 }
 
 std::string groupText(const PivotTable::GroupValues& group) {
@@ -99,13 +101,15 @@ class SquareCsvRenderer : public MatrixRenderer {
     std::string line;
     for (const MatrixItem& item : m.items) line += ',' + csvField(item.label);
     *out << line << '\n';
-    MatrixRows rows(table);
-    for (std::size_t i = 0; i < m.size(); ++i) {
-      const std::vector<std::optional<double>>& row = rows.next();
-      line = csvField(m.items[i].label);
-      for (std::size_t j = 0; j < m.size(); ++j) line += ',' + valueField(row, j);
-      *out << line << '\n';
-    }
+    writeMatrixRows(*out, table, m.size(),
+                    [&](std::size_t i, const MatrixRow& row, std::string& text) {
+                      text += csvField(m.items[i].label);
+                      for (std::size_t j = 0; j < m.size(); ++j) {
+                        text += ',';
+                        appendValueField(text, row, j);
+                      }
+                      text += '\n';
+                    });
   }
 };
 
@@ -133,15 +137,22 @@ class LongCsvRenderer : public MatrixRenderer {
     }
     std::string prefix;
     for (const auto& [name, value] : m.group) prefix += csvField(value) + ',';
-    MatrixRows rows(table);
-    for (std::size_t i = 0; i < m.size(); ++i) {
-      const std::vector<std::optional<double>>& row = rows.next();
-      const std::size_t last = diagonal_ ? i + 1 : i;
-      for (std::size_t j = 0; j < last; ++j) {
-        *out_ << prefix << csvField(m.items[i].label) << ',' << csvField(m.items[j].label) << ','
-              << valueField(row, j) << '\n';
-      }
-    }
+    std::vector<std::string> labels;
+    labels.reserve(m.size());
+    for (const MatrixItem& item : m.items) labels.push_back(csvField(item.label));
+    writeMatrixRows(*out_, table, m.size(),
+                    [&](std::size_t i, const MatrixRow& row, std::string& text) {
+                      const std::size_t last = diagonal_ ? i + 1 : i;
+                      for (std::size_t j = 0; j < last; ++j) {
+                        text += prefix;
+                        text += labels[i];
+                        text += ',';
+                        text += labels[j];
+                        text += ',';
+                        appendValueField(text, row, j);
+                        text += '\n';
+                      }
+                    });
   }
 
   void writeHeader() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/core/proximity_request.h"
+#include "engine/core/shortest_number.h"
 #include "engine/output/body_rows.h"
 #include "engine/output/matrix_table.h"
 #include "engine/output/renderer.h"
@@ -184,16 +185,19 @@ void writeMeasure(std::ostream& out, const MatrixTable& m, const ProximityReques
 
 void writeMatrixValues(std::ostream& out, const PivotTable& table, const MatrixTable& m) {
   out << "\"values\":[";
-  MatrixRows rows(table);
-  for (std::size_t i = 0; i < m.size(); ++i) {
-    const std::vector<std::optional<double>>& row = rows.next();
-    out << (i > 0 ? ",\n[" : "\n[");
-    for (std::size_t j = 0; j < m.size(); ++j) {
-      out << (j > 0 ? "," : "")
-          << (j < row.size() && row[j] ? shortestNumber(*row[j]) : std::string("null"));
-    }
-    out << ']';
-  }
+  writeMatrixRows(out, table, m.size(),
+                  [&m](std::size_t i, const MatrixRow& row, std::string& text) {
+                    text += i > 0 ? ",\n[" : "\n[";
+                    for (std::size_t j = 0; j < m.size(); ++j) {
+                      if (j > 0) text += ',';
+                      if (j < row.size() && row[j]) {
+                        appendShortestNumber(text, *row[j]);
+                      } else {
+                        text += "null";
+                      }
+                    }
+                    text += ']';
+                  });
   out << ']';
 }
 

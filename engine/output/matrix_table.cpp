@@ -1,9 +1,11 @@
 #include "engine/output/matrix_table.h"
 
-#include <array>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
+#include "engine/core/ordered_writer.h"
+#include "engine/core/shortest_number.h"
 #include "engine/output/catalogue.h"
 
 namespace engine::output {
@@ -100,11 +102,29 @@ const std::vector<std::optional<double>>& MatrixRows::next() {
   return row_;
 }
 
+void writeMatrixRows(
+    std::ostream& out, const PivotTable& table, std::size_t size,
+    const std::function<void(std::size_t, const MatrixRow&, std::string&)>& format) {
+  // Two blocks of rows in turn: the worker threads format one while this
+  // thread reads the next from the table's spool.
+  std::vector<MatrixRow> blocks[2];
+  OrderedWriter writer(out);
+  const std::size_t blockRows = writer.blockRows(size);
+  MatrixRows rows(table);
+  for (std::size_t first = 0, b = 0; first < size; first += blockRows, b = 1 - b) {
+    std::vector<MatrixRow>& block = blocks[b];
+    block.resize(std::min(blockRows, size - first));
+    for (MatrixRow& row : block) row = rows.next();
+    writer.write(block.size(), [&format, &block, first](std::size_t k, std::string& text) {
+      format(first + k, block[k], text);
+    });
+  }
+  writer.finish();
+}
+
 std::string shortestNumber(double value) {
-  std::array<char, 32> text{};
-  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc()) return {};
-  return std::string(text.data(), end);
+  char text[kShortestNumberChars];
+  return std::string(text, writeShortestNumber(text, value));
 }
 
 }  // namespace engine::output

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,15 @@ class MatrixRows {
   BodyRows rows_;
   std::vector<std::optional<double>> row_;
 };
+
+using MatrixRow = std::vector<std::optional<double>>;
+
+// Writes the rows of a matrix table of `size` items in item order, row i's
+// text made by format(i, row, text) on the worker threads a block of rows
+// at a time: the bytes are the same for any number of threads.
+void writeMatrixRows(
+    std::ostream& out, const PivotTable& table, std::size_t size,
+    const std::function<void(std::size_t, const MatrixRow&, std::string&)>& format);
 
 // The matrix a table holds; none when it is not a proximity matrix laid out
 // as items against items.
