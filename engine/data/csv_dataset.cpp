@@ -1,6 +1,7 @@
 #include "engine/data/csv_dataset.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -193,8 +194,32 @@ FileDataset::FileDataset(std::filesystem::path path, const CsvDialect& dialect)
     }
     ::close(fd);
   }
+  // Taken before reading, so that a change while LOAD reads is caught too.
+  if (!copy_) loaded_ = fileStamp(path_);
   const std::filesystem::path sidecar = sidecarPath(path_);
   load(!copy_ && std::filesystem::exists(sidecar, ec) ? &sidecar : nullptr, dialect);
+}
+
+FileStamp fileStamp(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    throw DataError("Cannot read " + path.string() + ": " + std::strerror(errno) + ".");
+  }
+  FileStamp stamp;
+  stamp.device = static_cast<std::uint64_t>(info.st_dev);
+  stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+  stamp.size = static_cast<std::int64_t>(info.st_size);
+  stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
+                     static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  return stamp;
+}
+
+std::unique_ptr<CaseCursor> FileDataset::open() const {
+  if (!copy_ && fileStamp(path_) != loaded_) {
+    throw DataError("The file " + path_.string() +
+                    " changed on disk since it was loaded; LOAD it again to read it as it is now.");
+  }
+  return CsvDataset::open();
 }
 
 std::string FileDataset::source() const {

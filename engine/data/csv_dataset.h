@@ -3,6 +3,7 @@
 // file first) or the lines of an INLINE command (kept in memory).
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -62,6 +63,19 @@ class CsvDataset : public Dataset {
   LoadFindings findings_;
 };
 
+// What identifies the contents of a file on disk without reading it: a file
+// rewritten, replaced or appended to since differs in one of these.
+struct FileStamp {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of path now; throws DataError when it cannot be read.
+FileStamp fileStamp(const std::filesystem::path& path);
+
 class FileDataset : public CsvDataset {
  public:
   // Loads path and, when it exists, its sidecar NAME.schema.json. "-" is
@@ -70,6 +84,9 @@ class FileDataset : public CsvDataset {
   // missing or malformed file or a sidecar that does not fit.
   explicit FileDataset(std::filesystem::path path, const CsvDialect& dialect = {});
   std::string source() const override;
+  // A new pass, refused (DataError) when the file on disk is no longer the
+  // one loaded: its cases would mix with the counts and types found at LOAD.
+  std::unique_ptr<CaseCursor> open() const override;
 
  protected:
   std::unique_ptr<ByteSource> openSource() const override;
@@ -77,6 +94,7 @@ class FileDataset : public CsvDataset {
  private:
   std::filesystem::path path_;
   std::shared_ptr<const SpooledInput> copy_;  // input that can be read only once
+  FileStamp loaded_;                          // the file as LOAD read it (not for copy_)
 };
 
 class InlineDataset : public CsvDataset {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -150,6 +151,16 @@ class EngineData : public ::testing::Test {
 
   fs::path dir_;
 };
+
+// Rewrites the file with content of the same size and gives it back its
+// modification time, so that only reading it can tell it changed.
+void rewriteUnnoticed(const fs::path& path, std::string_view content) {
+  ASSERT_EQ(fs::file_size(path), content.size());
+  const auto modified = fs::last_write_time(path);
+  std::fstream(path, std::ios::binary | std::ios::in | std::ios::out)
+      .write(content.data(), std::streamsize(content.size()));
+  fs::last_write_time(path, modified);
+}
 
 // ---- loading CSV ------------------------------------------------------------
 
@@ -612,7 +623,7 @@ TEST_F(EngineData, FailedExportLeavesEarlierFilesAsTheyWere) {
   const auto source = write("src.csv", "a\n1\n2\n");
   const auto target = write("target.csv", "old\n");
   load(source);
-  write("src.csv", "a\n1\nx\n");  // no longer fits the numeric column
+  rewriteUnnoticed(source, "a\n1\nx\n");  // no longer fits the numeric column
   EXPECT_THAT(run("EXPORT \"" + target.string() + "\".\n"),
               HasSubstr("src.csv, line 3: \"x\" in numeric column a is not a number"));
   EXPECT_EQ(read(target), "old\n");
@@ -632,14 +643,54 @@ TEST_F(EngineData, EveryPassRereadsTheFile) {
   passLog().passes = 2;
   EXPECT_EQ(passes(), "1 2 3 | . / 1 2 3 | .");
   EXPECT_EQ(passLog().firstValues, (std::vector<double>{3, 1, 2, 3, 1, 2}));
+}
 
-  write("p.csv", "x,y\n3,a\n1,bb\n");  // a value wider than the column now
-  passLog().passes = 1;
+TEST_F(EngineData, AFileChangedAfterLoadIsReportedNotMixedIn) {
+  const std::string content = "x,y\n3,a\n1,b\n2,c\n";
+  const auto path = write("p.csv", content);
+  load(path);
+  const std::string refusal = "p.csv changed on disk since it was loaded; LOAD it again";
+
+  // Appended to, its modification time set back (as a copy that keeps times
+  // would): only the size tells.
+  const auto loadedTime = fs::last_write_time(path);
+  write("p.csv", content + "4,d\n");
+  fs::last_write_time(path, loadedTime);
+  EXPECT_THAT(run("PASSLOG.\n"), HasSubstr(refusal));
+  EXPECT_EQ(passLog().lines.at(0), "!");
+
+  // The same size, a modification time a millisecond later (a rewrite within
+  // the same second).
+  write("p.csv", content);
+  load(path);
+  const auto modified = fs::last_write_time(path);
+  fs::last_write_time(path, modified + std::chrono::milliseconds(1));
+  EXPECT_THAT(run("PASSLOG.\n"), HasSubstr(refusal));
+  fs::last_write_time(path, modified);
+  EXPECT_EQ(passes(), "1 2 3 | .");  // as loaded again: read as before
+
+  // Replaced by another file (a new inode), size and time kept.
+  const auto other = write("other.csv", content);
+  fs::last_write_time(other, modified);
+  fs::rename(other, path);
+  EXPECT_THAT(run("PASSLOG.\n"), HasSubstr(refusal));
+
+  // Loading again reads the file as it is now.
+  write("p.csv", "x,y\n5,a\n");
+  load(path);
+  EXPECT_EQ(passes(), "1 | .");
+  EXPECT_EQ(passLog().firstValues, (std::vector<double>{5}));
+}
+
+TEST_F(EngineData, AChangeThatKeepsSizeAndTimeIsStillCaughtByTheReading) {
+  const auto path = write("p.csv", "x,y\n3,a\n1,b\n");
+  load(path);
+  rewriteUnnoticed(path, "x,y\n3,a\n1,bb");  // a value wider than the column now
   const std::string output = run("PASSLOG.\n");
   EXPECT_EQ(passLog().lines.at(0), "1 !");
   EXPECT_THAT(output, HasSubstr("p.csv, line 3: the value of y is longer than its width 1"));
 
-  write("p.csv", "x,z\n3,a\n");
+  rewriteUnnoticed(path, "x,z\n3,a\n1,b\n");
   EXPECT_THAT(run("PASSLOG.\n"), HasSubstr("header row of"));
   EXPECT_EQ(passLog().lines.at(0), "!");
 }
