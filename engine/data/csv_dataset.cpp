@@ -107,8 +107,18 @@ std::unique_ptr<CsvRecordReader> CsvDataset::openReader() const {
 }
 
 void CsvDataset::load(const std::filesystem::path* sidecar, const CsvDialect& dialect) {
-  std::optional<TableSchema> schema;
-  if (sidecar != nullptr) schema = readSchemaFile(*sidecar);
+  if (sidecar == nullptr) return load(std::nullopt, std::string(), dialect);
+  load(readSchemaFile(*sidecar), sidecar->string(), dialect);
+}
+
+void CsvDataset::load(const std::string* sidecarText, const std::string& sidecarName,
+                      const CsvDialect& dialect) {
+  if (sidecarText == nullptr) return load(std::nullopt, sidecarName, dialect);
+  load(parseSchema(*sidecarText, sidecarName), sidecarName, dialect);
+}
+
+void CsvDataset::load(std::optional<TableSchema> schema, const std::string& sidecarName,
+                      const CsvDialect& dialect) {
   decimal_ = dialect.decimal;
   separator_ = dialect.separator;
   if (separator_ == 0) {
@@ -137,13 +147,13 @@ void CsvDataset::load(const std::filesystem::path* sidecar, const CsvDialect& di
     column.setMissingTexts(missing);
     layout.push_back(std::move(column));
   }
-  if (schema) matchSchemaToHeader(*schema, layout, sidecar->string(), source());
+  if (schema) matchSchemaToHeader(*schema, layout, sidecarName, source());
   const std::vector<ColumnScan> scans = scanColumns(*reader, layout, caseCount_, decimal_);
   dictionary = inferDictionary(layout, scans);
   for (std::size_t k = 0; k < names.size(); ++k) {
     if (names[k].renamed) dictionary.variables()[k].label = names[k].original;
   }
-  if (schema) applySchema(*schema, scans, dictionary, sidecar->string());
+  if (schema) applySchema(*schema, scans, dictionary, sidecarName);
 
   findings_ = LoadFindings{};
   findings_.separator = separator_;

@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/core/dataset.h"
 #include "engine/data/csv_dialect.h"
 #include "engine/data/csv_table.h"
+#include "engine/data/schema.h"
 
 namespace engine::data {
 
@@ -50,11 +52,17 @@ class CsvDataset : public Dataset {
   // Scans the text once: separator, header, type inference, sidecar (may be
   // null).
   void load(const std::filesystem::path* sidecar, const CsvDialect& dialect);
+  // The same with the sidecar's text at hand (null: none), called
+  // sidecarName in messages.
+  void load(const std::string* sidecarText, const std::string& sidecarName,
+            const CsvDialect& dialect);
   // A new reading of the text from its start.
   virtual std::unique_ptr<ByteSource> openSource() const = 0;
 
  private:
   std::unique_ptr<CsvRecordReader> openReader() const;
+  void load(std::optional<TableSchema> schema, const std::string& sidecarName,
+            const CsvDialect& dialect);
 
   std::shared_ptr<const Layout> layout_;
   std::int64_t caseCount_ = 0;

@@ -42,7 +42,10 @@ MatrixReader::MatrixReader(std::shared_ptr<const Dataset> dataset, std::shared_p
 }
 
 std::unique_ptr<MatrixReader> MatrixReader::fromFile(const std::filesystem::path& path) {
-  auto file = std::make_shared<data::FileDataset>(path, data::CsvDialect::strict());
+  return fromCsv(std::make_shared<data::FileDataset>(path, data::CsvDialect::strict()));
+}
+
+std::unique_ptr<MatrixReader> MatrixReader::fromCsv(std::shared_ptr<data::CsvDataset> file) {
   std::vector<std::int64_t> split;
   const std::int64_t rowtype = file->dictionary.find("ROWTYPE_");
   for (std::int64_t k = 1; k < rowtype; ++k) split.push_back(k);

@@ -15,12 +15,18 @@
 
 namespace engine {
 
+namespace data {
+class CsvDataset;
+}
+
 class MatrixReader {
  public:
   // A matrix data file: its dictionary is read now (throws DataError). Its
   // split-file variables are those in front of ROWTYPE_ (none when it has no
   // ROWTYPE_).
   static std::unique_ptr<MatrixReader> fromFile(const std::filesystem::path& path);
+  // The same for a matrix data file already loaded (with CsvDialect::strict()).
+  static std::unique_ptr<MatrixReader> fromCsv(std::shared_ptr<data::CsvDataset> file);
   // The working data, cut into groups by the given split-file variables.
   static std::unique_ptr<MatrixReader> fromDataset(std::shared_ptr<const Dataset> dataset,
                                                    std::vector<std::int64_t> splitVariables);

@@ -223,7 +223,8 @@ TableSchema parseSchema(std::string_view jsonText, const std::string& sidecarNam
   json document;
   try {
     document = json::parse(jsonText);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // Not only syntax: a number too large for a double is out_of_range.
     throw DataError(sidecarName + " is not valid JSON: " + e.what() + ".");
   }
   JsonReader in(sidecarName, "");

@@ -540,6 +540,8 @@ TEST_F(EngineData, SidecarThatDoesNotFitTheCsvIsAnError) {
       {R"({"fields": [{"name": "a", "title": 5}, {"name": "b"}]})", "\"title\" must be a string"},
       {R"({"columns": []})", "must be an object with a \"fields\" list"},
       {"{\"fields\": [", "is not valid JSON"},
+      // Found by fuzzing: a number past the range of a double ended the program.
+      {R"({"fields": [{"name": "a", "width": 2E2222229}, {"name": "b"}]})", "is not valid JSON"},
   };
   for (const auto& [sidecar, message] : bad) {
     write("x.schema.json", sidecar);
