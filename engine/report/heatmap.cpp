@@ -10,7 +10,7 @@
 #include <unordered_map>
 
 #include "engine/output/body_rows.h"
-#include "engine/report/cluster.h"
+#include "engine/output/cluster.h"
 #include "engine/report/html_report.h"
 
 namespace engine::output {

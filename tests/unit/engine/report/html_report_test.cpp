@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/output/renderer.h"
-#include "engine/report/cluster.h"
+#include "engine/output/cluster.h"
 #include "engine/report/colour_scale.h"
 #include "engine/report/html_renderer.h"
 #include "engine/report/html_report.h"
