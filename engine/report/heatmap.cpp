@@ -1,6 +1,7 @@
 // The heatmap beside each proximity matrix of the HTML report: an inline SVG
 // for small matrices, a canvas drawn from a compact embedded array for large
-// ones, a legend, and the items' own and clustered orders for the toggle.
+// ones, a legend, the average-linkage tree at its left, and the items' own and
+// clustered orders for the toggle.
 #include <algorithm>
 #include <bit>
 #include <cmath>
