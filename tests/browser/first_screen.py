@@ -39,11 +39,17 @@ document.getElementById('f').onload = function () {
     var b = element.getBoundingClientRect();
     return {top: b.top, bottom: b.bottom, left: b.left, right: b.right};
   }
-  var tree = figure.querySelector('svg.dendrogram');
+  var tree = figure.querySelector('svg.dendrogram'), centres = [];
+  var labels = figure.querySelectorAll('g.row-labels text');
+  for (var k = 0; k < labels.length; k++) {
+    var b = labels[k].getBoundingClientRect();
+    centres.push((b.top + b.bottom) / 2);
+  }
   var out = {viewport: win.innerHeight, order: figure.getAttribute('data-order'),
              heatmap: box(figure.querySelector('svg.heatmap-svg')), tree: box(tree),
              merges: tree ? parseInt(tree.getAttribute('data-merges'), 10) : null,
-             notes: box(doc.querySelector('table.notes')), opened: rows()};
+             notes: box(doc.querySelector('table.notes')), opened: rows(), centres: centres,
+             path: tree ? tree.querySelector('path').getAttribute('d') : ''};
   var own = figure.querySelector('input[value=own]');
   own.checked = true;
   own.dispatchEvent(new win.Event('change', {bubbles: true}));
@@ -84,13 +90,18 @@ def matrix_values(program, command_file):
     raise AssertionError("no matrix in the run")
 
 
+def scipy_linkage(values):
+    import numpy as np
+    from scipy.cluster.hierarchy import linkage
+    from scipy.spatial.distance import squareform
+    return linkage(squareform(np.array(values, dtype=float), checks=False), "average")
+
+
 def tree_order(values):
     """The leaves of SciPy's average-linkage tree, at each merge the child
     holding the smaller item number first."""
-    import numpy as np
-    from scipy.cluster.hierarchy import linkage, to_tree
-    from scipy.spatial.distance import squareform
-    root = to_tree(linkage(squareform(np.array(values, dtype=float), checks=False), "average"))
+    from scipy.cluster.hierarchy import to_tree
+    root = to_tree(scipy_linkage(values))
 
     def leaves(node):
         if node.is_leaf():
@@ -98,6 +109,38 @@ def tree_order(values):
         a, b = leaves(node.left), leaves(node.right)
         return a + b if min(a) < min(b) else b + a
     return leaves(root)
+
+
+TREE_WIDTH = 120
+
+
+def tree_faults(r, values):
+    """The tree as drawn against SciPy's: for each merge, in the order of the
+    heights, a line from the left child across to the merge's height, down to
+    the right child and back to its height. Heights run from the leaves at
+    the right (4 pixels in) to the root at the left; each leaf ends at the
+    middle of its row's label, a merge halfway between its children."""
+    z = scipy_linkage(values)
+    n = len(values)
+    top = r["tree"]["top"]
+    y = [c - top for c in r["centres"]] + [0.0] * (n - 1)
+    level = [0.0] * (2 * n - 1)
+    first = list(range(n)) + [0] * (n - 1)
+    x = lambda h: TREE_WIDTH - 4 - (TREE_WIDTH - 8) * h / z[:, 2].max()
+    drawn = re.findall(r"M([-\d.]+) ([-\d.]+)H([-\d.]+)V([-\d.]+)H([-\d.]+)", r["path"])
+    if len(drawn) != n - 1:
+        return [f"the tree draws {len(drawn)} merges for {n} items"]
+    faults = []
+    for k, (row, segment) in enumerate(zip(z, drawn)):
+        a, b, height = int(row[0]), int(row[1]), row[2]
+        left, right = (a, b) if first[a] < first[b] else (b, a)
+        wanted = [x(level[left]), y[left], x(height), y[right], x(level[right])]
+        got = [float(v) for v in segment]
+        if any(abs(g - w) > 1.5 for g, w in zip(got, wanted)):
+            faults.append(f"merge {k} drawn as {got}, expected {[round(w, 1) for w in wanted]}")
+        level[n + k], y[n + k] = height, (y[left] + y[right]) / 2
+        first[n + k] = min(first[left], first[right])
+    return faults
 
 
 def order_of(ys):
@@ -122,7 +165,10 @@ def check_cars(binary, program, work):
         failures.append(f"the tree has {r['merges']} merges for {n} items")
     if notes is None or notes["top"] < heatmap["bottom"]:
         failures.append(f"the notes are not below the heatmap: {notes}")
-    expected = tree_order(matrix_values(program, command_file))
+    values = matrix_values(program, command_file)
+    if tree is not None:
+        failures += tree_faults(r, values)
+    expected = tree_order(values)
     if order_of(r["opened"]) != expected:
         failures.append(f"rows open as {order_of(r['opened'])}, the tree's order is {expected}")
     if r["toggled"] != "own" or order_of(r["own"]) != list(range(n)):
