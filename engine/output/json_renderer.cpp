@@ -10,6 +10,7 @@
 #include "engine/core/proximity_request.h"
 #include "engine/core/shortest_number.h"
 #include "engine/output/body_rows.h"
+#include "engine/output/json_clustering.h"
 #include "engine/output/matrix_table.h"
 #include "engine/output/renderer.h"
 #include "engine/output/table_layout.h"
@@ -247,6 +248,7 @@ void writeMatrixObject(std::ostream& out, const PivotTable& table, const MatrixT
   }
   out << "],";
   writeMatrixValues(out, table, m);
+  writeMatrixClustering(out, table, m);
   out << '}';
 }
 

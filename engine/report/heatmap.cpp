@@ -1,16 +1,18 @@
 // The heatmap beside each proximity matrix of the HTML report: an inline SVG
 // for small matrices, a canvas drawn from a compact embedded array for large
-// ones, a legend, and the items' own and clustered orders for the toggle.
+// ones, a legend, the average-linkage tree at its left, and the items' own and
+// clustered orders for the toggle.
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <numeric>
 #include <unordered_map>
 
 #include "engine/output/body_rows.h"
-#include "engine/report/cluster.h"
+#include "engine/output/cluster.h"
 #include "engine/report/html_report.h"
 
 namespace engine::output {
@@ -23,6 +25,10 @@ constexpr int kSvgMaxCell = 40;
 constexpr std::size_t kLabelMaxChars = 24;
 constexpr std::size_t kCanvasTarget = 640;  // pixels across a canvas heatmap
 constexpr std::size_t kMaxDictionary = 65535;
+// Beyond a handful of items the own order hides the groups: such heatmaps
+// open in the clustered order.
+constexpr std::size_t kOpenClusteredAfter = 8;
+constexpr int kTreeWidth = 120;  // pixels from the root to the leaves
 
 std::string jsonText(std::string_view text) {
   std::string json = nlohmann::json(std::string(text))
@@ -108,6 +114,13 @@ std::string orderText(const std::vector<std::size_t>& order, char separator) {
   return text;
 }
 
+// pos[i]: where item i is drawn, for an order listing the items by place.
+std::vector<std::size_t> placesOf(const std::vector<std::size_t>& order) {
+  std::vector<std::size_t> pos(order.size());
+  for (std::size_t k = 0; k < order.size(); ++k) pos[order[k]] = k;
+  return pos;
+}
+
 std::string number(double v) {
   std::string text = std::to_string(std::round(v * 10.0) / 10.0);
   text.erase(text.find_last_not_of('0') + 1);
@@ -185,18 +198,53 @@ void writeLegend(std::ostream& out, const ProximityMatrix& m, const MatrixScale&
   out << "</svg>";
 }
 
+// ---- the tree -----------------------------------------------------------------------
+
+// The average-linkage tree drawn to the left of the heatmap: the root at the
+// left, each leaf at the right end of its item's row (top + (place + 0.5) *
+// row pixels down), each merge as far from the leaves as its height.
+void writeTree(std::ostream& out, std::span<const Merge> merges,
+               const std::vector<std::size_t>& place, std::size_t n, double row, double top,
+               double height) {
+  if (n < 2 || merges.size() + 1 != n) return;
+  double low = 0.0;
+  double high = 0.0;
+  for (const Merge& m : merges) {
+    low = std::min(low, m.height);
+    high = std::max(high, m.height);
+  }
+  const double span = high > low ? high - low : 1.0;
+  const auto x = [&](double h) { return kTreeWidth - 4.0 - (kTreeWidth - 8.0) * (h - low) / span; };
+  std::vector<double> level(2 * n - 1, low);
+  std::vector<double> y(2 * n - 1);
+  for (std::size_t i = 0; i < n; ++i) y[i] = top + (static_cast<double>(place[i]) + 0.5) * row;
+  out << "<svg class=\"dendrogram\" viewBox=\"0 0 " << kTreeWidth << ' ' << number(height)
+      << "\" width=\"" << kTreeWidth << "\" height=\"" << number(height) << "\" role=\"img\" "
+      << "aria-label=\"Average-linkage tree of the " << n << " items\" data-merges=\""
+      << merges.size() << "\"><path fill=\"none\" stroke=\"#444\" stroke-width=\"1\" d=\"";
+  for (std::size_t k = 0; k < merges.size(); ++k) {
+    const Merge& m = merges[k];
+    const std::size_t c = n + k;
+    level[c] = m.height;
+    y[c] = (y[m.left] + y[m.right]) / 2.0;
+    out << 'M' << number(x(level[m.left])) << ' ' << number(y[m.left]) << 'H' << number(x(m.height))
+        << 'V' << number(y[m.right]) << 'H' << number(x(level[m.right]));
+  }
+  out << "\"/></svg>";
+}
+
 // ---- small matrices: SVG ------------------------------------------------------------
 
 void writeSvgCells(std::ostream& out, const ProximityMatrix& m, const MatrixScale& scale, int cell,
-                   int id) {
+                   int id, const std::vector<std::size_t>& pos) {
   const std::size_t n = m.size();
   out << "<g class=\"cells\">";
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t j = 0; j < n; ++j) {
       const int bin = scale.bin(m.value(i, j));
-      out << "<rect x=\"" << j * static_cast<std::size_t>(cell) << "\" y=\""
-          << i * static_cast<std::size_t>(cell) << "\" width=\"" << cell << "\" height=\"" << cell
-          << "\" fill=\"";
+      out << "<rect x=\"" << pos[j] * static_cast<std::size_t>(cell) << "\" y=\""
+          << pos[i] * static_cast<std::size_t>(cell) << "\" width=\"" << cell << "\" height=\""
+          << cell << "\" fill=\"";
       if (bin == kMissingBin) {
         out << "url(#hm" << id << "-hatch)";
       } else {
@@ -210,8 +258,8 @@ void writeSvgCells(std::ostream& out, const ProximityMatrix& m, const MatrixScal
   out << "</g>";
 }
 
-void writeSvgHeatmap(std::ostream& out, const ProximityMatrix& m, const MatrixScale& scale,
-                     int id) {
+void writeSvgHeatmap(std::ostream& out, const ProximityMatrix& m, const MatrixScale& scale, int id,
+                     const std::vector<std::size_t>& pos, std::span<const Merge> merges) {
   const std::size_t n = m.size();
   const int cell =
       std::clamp(static_cast<int>(kSvgTarget / static_cast<double>(n)), kSvgMinCell, kSvgMaxCell);
@@ -221,20 +269,22 @@ void writeSvgHeatmap(std::ostream& out, const ProximityMatrix& m, const MatrixSc
   const int side = static_cast<int>(n) * cell;
   const int width = labels + side + 2;
   const int height = labels + side + 2;
+  writeTree(out, merges, placesOf(leafOrder(n, merges)), n, static_cast<double>(cell), labels,
+            height);
   out << "<svg class=\"heatmap-svg\" viewBox=\"0 0 " << width << ' ' << height << "\" width=\""
       << width << "\" height=\"" << height << "\" role=\"img\" aria-label=\"Heatmap of " << n
       << " items against " << n << "\" style=\"font-size:" << font
       << "px\"><g transform=\"translate(" << labels << ',' << labels << ")\">";
-  writeSvgCells(out, m, scale, cell, id);
+  writeSvgCells(out, m, scale, cell, id, pos);
   out << "<g class=\"row-labels\">";
   for (std::size_t i = 0; i < n; ++i) {
-    out << "<text x=\"-4\" y=\"" << number((static_cast<double>(i) + 0.5) * cell)
+    out << "<text x=\"-4\" y=\"" << number((static_cast<double>(pos[i]) + 0.5) * cell)
         << "\" text-anchor=\"end\" dominant-baseline=\"central\">"
         << escapeHtml(shortLabel(m.rowLabel(i))) << "</text>";
   }
   out << "</g><g class=\"col-labels\">";
   for (std::size_t j = 0; j < n; ++j) {
-    out << "<text transform=\"translate(" << number((static_cast<double>(j) + 0.5) * cell)
+    out << "<text transform=\"translate(" << number((static_cast<double>(pos[j]) + 0.5) * cell)
         << ",-4) rotate(-90)\" dominant-baseline=\"central\">"
         << escapeHtml(shortLabel(m.columnLabel(j))) << "</text>";
   }
@@ -352,10 +402,12 @@ void writeCanvasData(std::ostream& out, const ProximityMatrix& m, const MatrixSc
 }
 
 void writeCanvasHeatmap(std::ostream& out, const ProximityMatrix& m, const MatrixScale& scale,
-                        const std::vector<std::size_t>& clustered) {
+                        const std::vector<std::size_t>& clustered, std::span<const Merge> merges) {
   const std::size_t n = m.size();
   const std::size_t scaleUp = std::max<std::size_t>(1, kCanvasTarget / n);
   const std::size_t pixels = n * scaleUp;
+  const double shown = static_cast<double>(std::min(pixels, kCanvasTarget));
+  writeTree(out, merges, placesOf(clustered), n, shown / static_cast<double>(n), 1.0, shown + 2.0);
   // Shrinking a canvas of more cells than pixels must average, not drop, cells.
   out << "<div class=\"heatmap-canvas-box\"><canvas"
       << (pixels > kCanvasTarget ? " class=\"shrunk\"" : "") << " width=\"" << pixels
@@ -478,26 +530,32 @@ void writeHeatmap(std::ostream& out, const ProximityMatrix& m, int id) {
   for (std::size_t i = 0; i < n && !anyMissing; ++i) {
     for (std::size_t j = 0; j < n && !anyMissing; ++j) anyMissing = !std::isfinite(m.value(i, j));
   }
-  const std::vector<std::size_t> clustered = clusteredOrder(
-      n, [&](std::size_t i, std::size_t j) { return m.value(i, j); },
-      m.kind() == MatrixKind::Similarity);
+  const std::vector<Merge> merges =
+      averageLinkage(n, clusteringDissimilarities(
+                            n, [&](std::size_t i, std::size_t j) { return m.value(i, j); },
+                            m.kind() == MatrixKind::Similarity));
+  const std::vector<std::size_t> clustered = leafOrder(n, merges);
+  const bool openClustered = n > kOpenClusteredAfter;
+  std::vector<std::size_t> own(n);
+  std::iota(own.begin(), own.end(), std::size_t{0});
   const bool small = n <= kHeatmapSvgMaxItems;
   out << "<figure class=\"heatmap" << (small ? "" : " heatmap-large") << "\" id=\"hm" << id
-      << "\" data-n=\"" << n << "\"";
+      << "\" data-n=\"" << n << "\" data-order=\"" << (openClustered ? "clustered" : "own") << "\"";
   if (small) out << " data-clustered=\"" << orderText(clustered, ' ') << "\"";
   out << ">\n<figcaption>Heatmap of " << escapeHtml(m.table().title()) << ", " << n
       << (n == 1 ? " item" : " items") << "; " << scaleDescription(m, scale)
       << "</figcaption>\n<div class=\"order-toggle\" hidden><span>Order:</span> "
-      << "<label><input type=\"radio\" name=\"hm" << id
-      << "-order\" value=\"own\" checked> items' own</label> <label><input type=\"radio\" "
-         "name=\"hm"
-      << id << "-order\" value=\"clustered\"> clustered (average linkage)</label></div>\n";
+      << "<label><input type=\"radio\" name=\"hm" << id << "-order\" value=\"own\""
+      << (openClustered ? "" : " checked")
+      << "> items' own</label> <label><input type=\"radio\" name=\"hm" << id
+      << "-order\" value=\"clustered\"" << (openClustered ? " checked" : "")
+      << "> clustered (average linkage)</label></div>\n<div class=\"heatmap-body\">";
   if (small) {
-    writeSvgHeatmap(out, m, scale, id);
+    writeSvgHeatmap(out, m, scale, id, placesOf(openClustered ? clustered : own), merges);
   } else {
-    writeCanvasHeatmap(out, m, scale, clustered);
+    writeCanvasHeatmap(out, m, scale, clustered, merges);
   }
-  out << '\n';
+  out << "</div>\n";
   writeLegend(out, m, scale, anyMissing, id);
   out << "\n</figure>\n";
 }

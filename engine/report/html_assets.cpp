@@ -18,6 +18,11 @@ h1 { font-size: 1.5rem; margin: 0.5rem 0 1rem; }
 h2 { font-size: 1.3rem; margin: 2rem 0 0.25rem; padding-bottom: 0.2rem; border-bottom: 2px solid var(--ink); }
 h3 { font-size: 1.1rem; margin: 1.5rem 0 0.5rem; padding-bottom: 0.1rem; border-bottom: 1px solid var(--rule); }
 section.heading { margin-left: 0.25rem; }
+/* The heatmaps come first on the screen: the notes and summaries of a run,
+   written before its matrix, are shown after it. */
+section.procedure, section.heading { display: flex; flex-direction: column; }
+section.procedure > .table-block:not(.matrix-block),
+section.heading > .table-block:not(.matrix-block) { order: 1; }
 p.command { margin: 0 0 0.75rem; color: var(--muted); font-size: 0.9rem; }
 code { font-family: ui-monospace, "Cascadia Mono", "DejaVu Sans Mono", monospace; font-size: 0.92em; }
 .table-block { margin: 1rem 0 1.5rem; }
@@ -53,6 +58,9 @@ figure.heatmap { margin: 0; padding: 0.5rem 0.75rem 0.75rem; border: 1px solid v
 figure.heatmap figcaption { font-size: 0.85rem; color: var(--muted); margin-bottom: 0.4rem; max-width: 40rem; }
 .order-toggle { font-size: 0.85rem; margin-bottom: 0.4rem; }
 .order-toggle label { margin-right: 0.8rem; cursor: pointer; }
+.heatmap-body { display: flex; align-items: flex-start; }
+svg.dendrogram { flex: none; display: block; }
+figure.heatmap[data-order=own] svg.dendrogram { visibility: hidden; }
 svg.heatmap-svg { display: block; font-family: inherit; }
 svg.heatmap-svg text { fill: var(--ink); }
 svg.heatmap-svg rect:hover { stroke: #000; stroke-width: 1.5; }
@@ -200,14 +208,15 @@ constexpr std::string_view kScript = R"JS(
     var clustered = large ? figure.heatmapOrders.clustered
                           : figure.getAttribute('data-clustered').split(' ').map(Number);
     var orders = { own: ownOrder(n), clustered: clustered };
-    if (large) apply(orders.own);
+    var initial = figure.getAttribute('data-order') === 'clustered' ? 'clustered' : 'own';
+    apply(orders[initial]);
     var toggle = figure.querySelector('.order-toggle');
     toggle.hidden = false;
     toggle.addEventListener('change', function (event) {
       apply(orders[event.target.value] || orders.own);
       figure.setAttribute('data-order', event.target.value);
     });
-    figure.setAttribute('data-order', 'own');
+    figure.setAttribute('data-order', initial);
     figure.setAttribute('data-ready', 'yes');
   }
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/output/cluster.h"
 #include "engine/output/renderer.h"
-#include "engine/report/cluster.h"
 #include "engine/report/colour_scale.h"
 #include "engine/report/html_renderer.h"
 #include "engine/report/html_report.h"

@@ -1,4 +1,4 @@
-#include "engine/report/cluster.h"
+#include "engine/output/cluster.h"
 
 #include <algorithm>
 #include <cmath>
