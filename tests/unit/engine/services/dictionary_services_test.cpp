@@ -147,9 +147,9 @@ TEST_F(DictionaryServices, BadVariableListsAreErrors) {
   EXPECT_TRUE(fails("PROX a TO / X."));                // TO without an end
   EXPECT_TRUE(fails("PROX TO b / X."));                // TO without a start
   EXPECT_TRUE(fails("PROX a TO nosuch / X."));
-  EXPECT_TRUE(fails("PROX a 5 / X."));     // not a name
-  EXPECT_TRUE(fails("PROX / X."));         // nothing at all
-  EXPECT_TRUE(fails("PROX a name / X."));  // a string variable
+  EXPECT_TRUE(fails("PROX a 5 / X."));        // not a name
+  EXPECT_TRUE(fails("PROX / X."));            // nothing at all
+  EXPECT_TRUE(fails("PROX a name / X."));     // a string variable
   EXPECT_TRUE(fails("PROX c TO name / X."));  // a range that takes in a string
   // More variables than the list can hold.
   Session::current().global.errorFlag = kFalse;
