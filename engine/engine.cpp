@@ -8,6 +8,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "engine/core/activity.h"
 #include "engine/core/commands.h"
 #include "engine/core/memory_reserve.h"
 #include "engine/core/progress.h"
@@ -370,6 +371,7 @@ void Engine::runCommand(const Command& command, std::string_view sourceName) {
   s.sourceLocation = std::string(sourceName) + ":" + std::to_string(command.line);
   output_->beginCommand(command.text, s.sourceLocation);
   if (progress_) progress_->beginCommand(ProgressMeter::Clock::now());
+  Activity::takeAbandoned();  // what an earlier command left behind
   try {
     dispatch(command);
   } catch (const CommandSkipped& e) {
@@ -381,8 +383,11 @@ void Engine::runCommand(const Command& command, std::string_view sourceName) {
     interrupted_ = true;
   } catch (const std::bad_alloc&) {
     // Whatever the command held was freed on the way here.
-    showError("Insufficient memory to run the command " + command.tokens.front().text +
-              "; it was abandoned.");
+    const std::string step = Activity::takeAbandoned();
+    showError(step.empty() ? "Insufficient memory to run the command " +
+                                 command.tokens.front().text + "; it was abandoned."
+                           : "Insufficient memory while " + step + "; the command " +
+                                 command.tokens.front().text + " was abandoned.");
     armMemoryReserve();
   } catch (const std::exception& e) {  // CommandError, ScanError, DataError and the like
     showError(e.what());

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/core/activity.h"
 #include "engine/core/commands.h"
 #include "engine/core/session.h"
 #include "engine/data/csv_dataset.h"
@@ -163,6 +164,7 @@ void loadFile(Session& session, Args& args) {
     const std::string path = args.expectString();
     const data::CsvDialect dialect = parseDialect(args, "LOAD");
     std::shared_ptr<data::CsvDataset> dataset;
+    const Activity step("loading " + path);
     try {
       dataset = std::make_shared<data::FileDataset>(path, dialect);
     } catch (const DataError& e) {
@@ -333,6 +335,7 @@ void exportData(Session& session, Args& args) {
   args.expectEnd();
   requireData(session, args);
   std::int64_t count = 0;
+  const Activity step("writing " + path);
   try {
     count = data::exportDataset(*session.dataset, path);
   } catch (const DataError& e) {

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "engine/core/activity.h"
 #include "engine/data/number_text.h"
 
 namespace engine::data {
@@ -243,6 +244,7 @@ TableSchema parseSchema(std::string_view jsonText, const std::string& sidecarNam
 }
 
 TableSchema readSchemaFile(const std::filesystem::path& path) {
+  const Activity step("reading the sidecar " + path.string());
   std::ifstream file(path, std::ios::binary);
   if (!file) throw DataError("Cannot open " + path.string() + ".");
   std::ostringstream text;
