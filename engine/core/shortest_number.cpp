@@ -18,4 +18,9 @@ void appendShortestNumber(std::string& text, double value) {
   text.append(digits, writeShortestNumber(digits, value));
 }
 
+std::string shortestNumber(double value) {
+  char digits[kShortestNumberChars];
+  return std::string(digits, writeShortestNumber(digits, value));
+}
+
 }  // namespace engine

@@ -17,7 +17,8 @@ inline constexpr std::size_t kShortestNumberChars = 24;
 // out as "inf", "-inf" and "nan"; writers of formats without them test for
 // them first.
 char* writeShortestNumber(char* out, double value);
-// The same text added to the end of `text`.
+// The same text added to the end of `text`, or as a string of its own.
 void appendShortestNumber(std::string& text, double value);
+std::string shortestNumber(double value);
 
 }  // namespace engine

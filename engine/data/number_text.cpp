@@ -247,10 +247,7 @@ std::optional<double> parseNumber(std::string_view text) {
   return value;
 }
 
-std::string formatNumber(double value) {
-  char text[kShortestNumberChars];
-  return std::string(text, writeShortestNumber(text, value));
-}
+std::string formatNumber(double value) { return shortestNumber(value); }
 
 std::string countOf(std::int64_t count, std::string_view singular, std::string_view plural) {
   std::string text = std::to_string(count);

@@ -4,6 +4,8 @@
 #include <limits>
 #include <utility>
 
+#include "engine/core/shortest_number.h"
+
 namespace engine::output {
 
 namespace {

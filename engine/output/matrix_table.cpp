@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "engine/core/ordered_writer.h"
-#include "engine/core/shortest_number.h"
 #include "engine/output/catalogue.h"
 
 namespace engine::output {
@@ -120,11 +119,6 @@ void writeMatrixRows(
     });
   }
   writer.finish();
-}
-
-std::string shortestNumber(double value) {
-  char text[kShortestNumberChars];
-  return std::string(text, writeShortestNumber(text, value));
 }
 
 }  // namespace engine::output

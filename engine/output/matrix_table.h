@@ -62,7 +62,4 @@ void writeMatrixRows(
 // as items against items.
 std::optional<MatrixTable> readMatrixTable(const PivotTable& table);
 
-// The shortest text that reads back to the same double; empty when missing.
-std::string shortestNumber(double value);
-
 }  // namespace engine::output
