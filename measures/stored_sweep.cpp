@@ -223,8 +223,8 @@ void rootsOfPositive(std::span<double> g) {
 }
 
 // Adds the features of a block to the running sums of every pair i > j:
-// acc := step(acc, a_ik, b_jk) for the block's k in order, eight pairs of a
-// row at a time.
+// acc := step(acc, a_ik, b_jk) for the block's k in order, kLanes pairs of
+// a row at a time.
 template <typename Step>
 [[gnu::always_inline]] inline void addBlock(const StoredFeatures& a, const StoredFeatures& b,
                                             std::span<double> t, Step step) {
