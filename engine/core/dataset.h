@@ -1,7 +1,6 @@
-// A dataset: a dictionary and a way to read its cases, pass after pass. A
-// dataset loaded from a file keeps only its dictionary in memory and reads the
-// file afresh on every pass, so that a pass never holds all cases at once;
-// data given inline are kept in memory.
+// A dataset: a dictionary and a way to read its cases, pass after pass, one
+// case at a time, so that a pass never holds all cases at once (a dataset
+// loaded from a file reads its parsed copy block by block).
 #pragma once
 
 #include <filesystem>

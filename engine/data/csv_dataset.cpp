@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/data/number_text.h"
+#include "engine/data/piece_scan.h"
 #include "engine/data/schema.h"
 #include "engine/data/spooled_input.h"
 
@@ -99,7 +100,36 @@ std::string joinAtMost(const std::vector<std::string>& items, std::size_t most,
 }  // namespace
 
 std::unique_ptr<CaseCursor> CsvDataset::open() const {
+  if (copy_) return copy_->open(stringWidths_);
   return std::make_unique<CsvCursor>(openReader(), layout_, decimal_);
+}
+
+std::vector<bool> CsvDataset::keptTextColumns(const Layout& layout,
+                                              const std::optional<TableSchema>& schema) const {
+  std::vector<bool> keep(layout.size());
+  for (std::size_t k = 0; k < layout.size(); ++k) {
+    keep[k] = layout[k].forceString ||
+              (schema && k < schema->fields.size() && schema->fields[k].isString.value_or(false));
+  }
+  return keep;
+}
+
+void CsvDataset::keepCopy(std::shared_ptr<const CaseCopy> copy,
+                          const std::vector<ColumnScan>& scans, const std::vector<bool>& keepText) {
+  copy_.reset();
+  stringWidths_.clear();
+  if (!copy) return;
+  for (std::size_t k = 0; k < scans.size(); ++k) {
+    const int width = dictionary.variables()[k].width;
+    // A string column whose numbers were parsed as numbers, not kept as
+    // text: the passes must read the text again to have them as written.
+    if (width > 0 && !keepText[k] && scans[k].holdsNumber) {
+      stringWidths_.clear();
+      return;
+    }
+    stringWidths_.push_back(width);
+  }
+  copy_ = std::move(copy);
 }
 
 std::unique_ptr<CsvRecordReader> CsvDataset::openReader() const {
@@ -148,7 +178,21 @@ void CsvDataset::load(std::optional<TableSchema> schema, const std::string& side
     layout.push_back(std::move(column));
   }
   if (schema) matchSchemaToHeader(*schema, layout, sidecarName, source());
-  const std::vector<ColumnScan> scans = scanColumns(*reader, layout, caseCount_, decimal_);
+  const std::vector<bool> keepText = keptTextColumns(layout, schema);
+  std::optional<PieceScan> pieces;
+  if (const std::optional<RecordBoundary> start = reader->boundary()) {
+    const std::unique_ptr<RandomText> text = openRandomText();
+    PieceScanRequest request{text.get(), source(), separator_, decimal_, &layout, keepText};
+    pieces = scanInPieces(request, *start);
+  }
+  std::vector<ColumnScan> scans;
+  if (pieces) {
+    scans = std::move(pieces->scans);
+    caseCount_ = pieces->records;
+  } else {
+    // A record too long for the pieces: the one reader scans it all.
+    scans = scanColumns(*reader, layout, caseCount_, decimal_);
+  }
   dictionary = inferDictionary(layout, scans);
   for (std::size_t k = 0; k < names.size(); ++k) {
     if (names[k].renamed) dictionary.variables()[k].label = names[k].original;
@@ -176,12 +220,13 @@ void CsvDataset::load(std::optional<TableSchema> schema, const std::string& side
   }
   findings_.names = std::move(names);
   layout_ = std::make_shared<const Layout>(std::move(layout));
+  keepCopy(pieces ? std::move(pieces->copy) : nullptr, scans, keepText);
 }
 
 FileDataset::FileDataset(std::filesystem::path path, const CsvDialect& dialect)
     : path_(std::move(path)) {
   if (path_ == "-") {
-    copy_ = standardInputCopy();
+    spooled_ = standardInputCopy();
     load(nullptr, dialect);
     return;
   }
@@ -197,7 +242,7 @@ FileDataset::FileDataset(std::filesystem::path path, const CsvDialect& dialect)
       throw DataError("Cannot open " + path_.string() + ": " + std::strerror(errno) + ".");
     }
     try {
-      copy_ = SpooledInput::copy(fd, path_.string());
+      spooled_ = SpooledInput::copy(fd, path_.string());
     } catch (...) {
       ::close(fd);
       throw;
@@ -205,9 +250,9 @@ FileDataset::FileDataset(std::filesystem::path path, const CsvDialect& dialect)
     ::close(fd);
   }
   // Taken before reading, so that a change while LOAD reads is caught too.
-  if (!copy_) loaded_ = fileStamp(path_);
+  if (!spooled_) loaded_ = fileStamp(path_);
   const std::filesystem::path sidecar = sidecarPath(path_);
-  load(!copy_ && std::filesystem::exists(sidecar, ec) ? &sidecar : nullptr, dialect);
+  load(!spooled_ && std::filesystem::exists(sidecar, ec) ? &sidecar : nullptr, dialect);
 }
 
 FileStamp fileStamp(const std::filesystem::path& path) {
@@ -225,7 +270,7 @@ FileStamp fileStamp(const std::filesystem::path& path) {
 }
 
 std::unique_ptr<CaseCursor> FileDataset::open() const {
-  if (!copy_ && fileStamp(path_) != loaded_) {
+  if (!spooled_ && fileStamp(path_) != loaded_) {
     throw DataError("The file " + path_.string() +
                     " changed on disk since it was loaded; LOAD it again to read it as it is now.");
   }
@@ -237,7 +282,11 @@ std::string FileDataset::source() const {
 }
 
 std::unique_ptr<ByteSource> FileDataset::openSource() const {
-  return copy_ ? copy_->open() : openFileSource(path_);
+  return spooled_ ? spooled_->open() : openFileSource(path_);
+}
+
+std::unique_ptr<RandomText> FileDataset::openRandomText() const {
+  return spooled_ ? spooled_->openRandom() : openRandomFile(path_);
 }
 
 InlineDataset::InlineDataset(const std::vector<std::string>& lines, const CsvDialect& dialect) {
@@ -251,6 +300,10 @@ InlineDataset::InlineDataset(const std::vector<std::string>& lines, const CsvDia
 }
 
 std::unique_ptr<ByteSource> InlineDataset::openSource() const { return openMemorySource(text_); }
+
+std::unique_ptr<RandomText> InlineDataset::openRandomText() const {
+  return openRandomString(text_);
+}
 
 std::string dialectRemark(const LoadFindings& findings) {
   std::string remark;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/core/dataset.h"
+#include "engine/data/case_copy.h"
 #include "engine/data/csv_dialect.h"
 #include "engine/data/csv_table.h"
 #include "engine/data/schema.h"
@@ -58,13 +59,27 @@ class CsvDataset : public Dataset {
             const CsvDialect& dialect);
   // A new reading of the text from its start.
   virtual std::unique_ptr<ByteSource> openSource() const = 0;
+  // The text for reading in pieces on several threads.
+  virtual std::unique_ptr<RandomText> openRandomText() const = 0;
 
  private:
   std::unique_ptr<CsvRecordReader> openReader() const;
   void load(std::optional<TableSchema> schema, const std::string& sidecarName,
             const CsvDialect& dialect);
 
+  // Which columns keep the text of every field in the parsed copy: those
+  // that are strings whatever they hold.
+  std::vector<bool> keptTextColumns(const Layout& layout,
+                                    const std::optional<TableSchema>& schema) const;
+  // Keeps the copy when it holds every case as the passes must see them.
+  void keepCopy(std::shared_ptr<const CaseCopy> copy, const std::vector<ColumnScan>& scans,
+                const std::vector<bool>& keepText);
+
   std::shared_ptr<const Layout> layout_;
+  // The cases as LOAD parsed them, which every pass reads; null when the
+  // passes read the text again (see keepCopy).
+  std::shared_ptr<const CaseCopy> copy_;
+  std::vector<int> stringWidths_;  // per column, for reading the copy
   std::int64_t caseCount_ = 0;
   char separator_ = ',';
   char decimal_ = '.';
@@ -98,11 +113,12 @@ class FileDataset : public CsvDataset {
 
  protected:
   std::unique_ptr<ByteSource> openSource() const override;
+  std::unique_ptr<RandomText> openRandomText() const override;
 
  private:
   std::filesystem::path path_;
-  std::shared_ptr<const SpooledInput> copy_;  // input that can be read only once
-  FileStamp loaded_;                          // the file as LOAD read it (not for copy_)
+  std::shared_ptr<const SpooledInput> spooled_;  // input that can be read only once
+  FileStamp loaded_;                             // the file as LOAD read it (not for spooled_)
 };
 
 class InlineDataset : public CsvDataset {
@@ -113,6 +129,7 @@ class InlineDataset : public CsvDataset {
 
  protected:
   std::unique_ptr<ByteSource> openSource() const override;
+  std::unique_ptr<RandomText> openRandomText() const override;
 
  private:
   std::shared_ptr<const std::string> text_;

@@ -7,6 +7,10 @@
 #include <cstring>
 #include <new>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "engine/core/dataset.h"
 
 namespace engine::data {
@@ -45,6 +49,63 @@ class MemorySource : public ByteSource {
  private:
   std::shared_ptr<const std::string> text_;
   std::size_t position_ = 0;
+};
+
+class SpanSource : public ByteSource {
+ public:
+  explicit SpanSource(std::span<const char> bytes) : bytes_(bytes) {}
+  std::size_t read(std::span<char> buffer) override {
+    const std::size_t n = std::min(buffer.size(), bytes_.size());
+    std::memcpy(buffer.data(), bytes_.data(), n);
+    bytes_ = bytes_.subspan(n);
+    return n;
+  }
+
+ private:
+  std::span<const char> bytes_;
+};
+
+class DescriptorText : public RandomText {
+ public:
+  DescriptorText(int fd, std::int64_t size, std::string name, bool owned)
+      : fd_(fd), size_(size), name_(std::move(name)), owned_(owned) {}
+  ~DescriptorText() override {
+    if (owned_) ::close(fd_);
+  }
+  std::int64_t size() const override { return size_; }
+  std::size_t readAt(std::int64_t offset, std::span<char> buffer) const override {
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+      const ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done,
+                                static_cast<off_t>(offset) + static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw DataError("Cannot read " + name_ + ": " + std::strerror(errno) + ".");
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
+ private:
+  int fd_;
+  std::int64_t size_;
+  std::string name_;
+  bool owned_;
+};
+
+class StringText : public RandomText {
+ public:
+  explicit StringText(std::shared_ptr<const std::string> text) : text_(std::move(text)) {}
+  std::int64_t size() const override { return static_cast<std::int64_t>(text_->size()); }
+  std::size_t readAt(std::int64_t offset, std::span<char> buffer) const override {
+    const auto from = std::min(static_cast<std::size_t>(offset), text_->size());
+    const std::size_t n = std::min(buffer.size(), text_->size() - from);
+    std::memcpy(buffer.data(), text_->data() + from, n);
+    return n;
+  }
+
+ private:
+  std::shared_ptr<const std::string> text_;
 };
 
 // The callbacks run inside libcsv, which is C: an exception must not cross
@@ -144,6 +205,31 @@ std::unique_ptr<ByteSource> openMemorySource(std::shared_ptr<const std::string> 
   return std::make_unique<MemorySource>(std::move(text));
 }
 
+std::unique_ptr<ByteSource> openSpanSource(std::span<const char> bytes) {
+  return std::make_unique<SpanSource>(bytes);
+}
+
+std::unique_ptr<RandomText> openRandomFile(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw DataError("Cannot open " + path.string() + ": " + std::strerror(errno) + ".");
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const std::string reason = std::strerror(errno);
+    ::close(fd);
+    throw DataError("Cannot read " + path.string() + ": " + reason + ".");
+  }
+  return std::make_unique<DescriptorText>(fd, static_cast<std::int64_t>(info.st_size),
+                                          path.string(), true);
+}
+
+std::unique_ptr<RandomText> openRandomString(std::shared_ptr<const std::string> text) {
+  return std::make_unique<StringText>(std::move(text));
+}
+
+std::unique_ptr<RandomText> openRandomDescriptor(int fd, std::int64_t size, std::string name) {
+  return std::make_unique<DescriptorText>(fd, size, std::move(name), false);
+}
+
 CsvRecordReader::CsvRecordReader(std::unique_ptr<ByteSource> source, std::string sourceName,
                                  char separator)
     : source_(std::move(source)),
@@ -174,6 +260,20 @@ bool CsvRecordReader::next(CsvRecord& record) {
   // Only now, with the strings in their final place, do views of them hold.
   record.fields.assign(record.unquoted.begin(), record.unquoted.end());
   return true;
+}
+
+void CsvRecordReader::startAtLine(std::int64_t line) {
+  completedLines_ = line - 1;
+  recordStartLine_ = line;
+  atStart_ = false;
+}
+
+std::optional<RecordBoundary> CsvRecordReader::boundary() const {
+  const bool between = ready_.empty() && pendingError_.empty() && callbackError_.empty() &&
+                       libcsvBetweenRecords_ && !finished_ && fields_.empty() && fieldCount_ == 0;
+  if (!between) return std::nullopt;
+  const auto unread = static_cast<std::int64_t>(bufferUsed_ - bufferStart_);
+  return RecordBoundary{bytesRead_ - unread, completedLines_ + 1};
 }
 
 void CsvRecordReader::fail(std::int64_t line, const std::string& message) const {
@@ -332,6 +432,7 @@ bool CsvRecordReader::readMore() {
     return false;
   }
   bufferUsed_ += n;
+  bytesRead_ += static_cast<std::int64_t>(n);
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +29,33 @@ class ByteSource {
 // Throws DataError when the file cannot be opened.
 std::unique_ptr<ByteSource> openFileSource(const std::filesystem::path& path);
 std::unique_ptr<ByteSource> openMemorySource(std::shared_ptr<const std::string> text);
+// Bytes that stay where they are while the reading lasts (a piece of a
+// larger buffer); nothing is copied.
+std::unique_ptr<ByteSource> openSpanSource(std::span<const char> bytes);
+
+// Text that can be read at any offset, by several threads at once: a file,
+// the copy of standard input, a string. What LOAD reads in pieces.
+class RandomText {
+ public:
+  virtual ~RandomText() = default;
+  virtual std::int64_t size() const = 0;
+  // Fills the buffer from the offset on; fewer bytes only at the end.
+  // Throws DataError when the text cannot be read.
+  virtual std::size_t readAt(std::int64_t offset, std::span<char> buffer) const = 0;
+};
+
+// Throws DataError when the file cannot be opened.
+std::unique_ptr<RandomText> openRandomFile(const std::filesystem::path& path);
+std::unique_ptr<RandomText> openRandomString(std::shared_ptr<const std::string> text);
+// Reads the descriptor with pread; the descriptor stays the caller's.
+std::unique_ptr<RandomText> openRandomDescriptor(int fd, std::int64_t size, std::string name);
+
+// Where a reader stands between two records: the offset of the next byte
+// of the source and the line it is on.
+struct RecordBoundary {
+  std::int64_t offset = 0;
+  std::int64_t line = 1;
+};
 
 // A field longer than this is refused rather than buffered: string variables
 // are no wider, and it keeps a file without line breaks from filling memory.
@@ -98,6 +126,14 @@ class CsvRecordReader {
   // Off: every line goes through libcsv. For checking that both agree.
   void setPlainLineShortcut(bool enabled) { plainLineShortcut_ = enabled; }
   const std::string& sourceName() const { return sourceName_; }
+  // For a reader of a piece that starts at a record boundary in the middle
+  // of the text: its first byte is on this line, and is not the start of
+  // the file (no byte-order mark is looked for).
+  void startAtLine(std::int64_t line);
+  // Where the reader stands, when it is between records with nothing of the
+  // next one read and no error pending; else nothing. For carrying on from
+  // the end of the header in pieces.
+  std::optional<RecordBoundary> boundary() const;
 
   // libcsv callbacks; public only so that the C callbacks can reach them.
   void onField(const char* text, std::size_t length);
@@ -133,6 +169,7 @@ class CsvRecordReader {
   std::vector<char> buffer_;
   std::size_t bufferUsed_ = 0;   // bytes of buffer_ holding input
   std::size_t bufferStart_ = 0;  // first byte not yet given to the parser
+  std::int64_t bytesRead_ = 0;   // from the source, in all
   bool atStart_ = true;
   bool sourceEnded_ = false;
   bool finished_ = false;

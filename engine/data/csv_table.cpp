@@ -76,16 +76,25 @@ bool readNumberField(const CsvRecord& record, std::string_view field, double& va
   }
 }
 
+// The load-time scan of the records that remain. With a block, every
+// field is also read into it: the number (or the system-missing value) and,
+// for the keepText columns and fields that are not numbers, the text.
 template <char Decimal>
 std::vector<ColumnScan> scanColumnsWith(CsvRecordReader& reader, const Layout& layout,
-                                        std::int64_t& recordCount) {
+                                        std::int64_t& recordCount, CopyBlock* block,
+                                        const std::vector<bool>& keepText) {
   std::vector<ColumnScan> scans(layout.size());
   reader.setFieldLimit(layout.size());
   recordCount = 0;
   CsvRecord record;
+  double* values = nullptr;
   while (reader.next(record)) {
     if (record.fieldCount != layout.size()) {
       failAt(reader.sourceName(), record.line, fieldCountMessage(record, layout.size()));
+    }
+    if (block != nullptr) {
+      block->values.resize(block->values.size() + layout.size(), kSystemMissing);
+      values = block->values.data() + block->values.size() - layout.size();
     }
     for (std::size_t k = 0; k < layout.size(); ++k) {
       const std::string_view field = record.fields[k];
@@ -95,8 +104,15 @@ std::vector<ColumnScan> scanColumnsWith(CsvRecordReader& reader, const Layout& l
         continue;
       }
       scan.longest = std::max(scan.longest, field.size());
+      bool number = false;
+      if (block != nullptr) {
+        number = readNumberField<Decimal>(record, field, values[k]);
+        if (!number) values[k] = kSystemMissing;
+        if ((keepText[k] || !number) && !isBlank(field)) block->addText(k, field);
+      }
       if (scan.numeric) {
-        if (!isNumberField<Decimal>(record, field)) {
+        if (block == nullptr) number = isNumberField<Decimal>(record, field);
+        if (!number) {
           if (isBlank(field)) {
             ++scan.blank;
           } else {
@@ -110,10 +126,11 @@ std::vector<ColumnScan> scanColumnsWith(CsvRecordReader& reader, const Layout& l
       } else if (!scan.holdsNumber && !isBlank(field)) {
         // Only for the note on a column made text (loadNotes): cheap, as it
         // stops at the first number.
-        scan.holdsNumber = isNumberField<Decimal>(record, field);
+        scan.holdsNumber = block != nullptr ? number : isNumberField<Decimal>(record, field);
       }
     }
     ++recordCount;
+    if (block != nullptr) ++block->records;
   }
   return scans;
 }
@@ -225,8 +242,17 @@ std::vector<std::string> readHeader(CsvRecordReader& reader) {
 
 std::vector<ColumnScan> scanColumns(CsvRecordReader& reader, const Layout& layout,
                                     std::int64_t& recordCount, char decimal) {
-  return decimal == ',' ? scanColumnsWith<','>(reader, layout, recordCount)
-                        : scanColumnsWith<'.'>(reader, layout, recordCount);
+  return decimal == ',' ? scanColumnsWith<','>(reader, layout, recordCount, nullptr, {})
+                        : scanColumnsWith<'.'>(reader, layout, recordCount, nullptr, {});
+}
+
+std::vector<ColumnScan> scanColumnsInto(CsvRecordReader& reader, const Layout& layout,
+                                        const std::vector<bool>& keepText, CopyBlock& block,
+                                        char decimal) {
+  std::int64_t records = 0;
+  block.columns = layout.size();
+  return decimal == ',' ? scanColumnsWith<','>(reader, layout, records, &block, keepText)
+                        : scanColumnsWith<'.'>(reader, layout, records, &block, keepText);
 }
 
 Dictionary inferDictionary(const Layout& layout, const std::vector<ColumnScan>& scans) {

@@ -11,6 +11,7 @@
 
 #include "engine/core/dataset.h"
 #include "engine/core/dictionary.h"
+#include "engine/data/case_copy.h"
 #include "engine/data/csv_reader.h"
 
 namespace engine::data {
@@ -92,6 +93,13 @@ std::vector<std::string> readHeader(CsvRecordReader& reader);
 // decimal: the decimal mark, '.' or ','.
 std::vector<ColumnScan> scanColumns(CsvRecordReader& reader, const Layout& layout,
                                     std::int64_t& recordCount, char decimal = '.');
+
+// The same scan, reading every field into the block as well (the parsed
+// copy): its number, and its text in the keepText columns or when it is
+// not a number. The block counts the records.
+std::vector<ColumnScan> scanColumnsInto(CsvRecordReader& reader, const Layout& layout,
+                                        const std::vector<bool>& keepText, CopyBlock& block,
+                                        char decimal = '.');
 
 // The dictionary the scan implies: numeric or string columns, in order.
 Dictionary inferDictionary(const Layout& layout, const std::vector<ColumnScan>& scans);

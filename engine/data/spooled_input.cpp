@@ -18,7 +18,8 @@ namespace {
 
 std::string systemError() { return std::strerror(errno); }
 
-// An unnamed file open for reading and writing in the temporary folder.
+}  // namespace
+
 int makeUnnamedFile(const std::string& name) {
   std::error_code ec;
   std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
@@ -39,6 +40,8 @@ int makeUnnamedFile(const std::string& name) {
   ::unlink(path.data());
   return named;
 }
+
+namespace {
 
 void writeAll(int fd, const char* data, std::size_t size, const std::string& name) {
   while (size > 0) {
@@ -110,6 +113,10 @@ std::shared_ptr<const SpooledInput> SpooledInput::copy(int fd, const std::string
 }
 
 SpooledInput::~SpooledInput() { ::close(fd_); }
+
+std::unique_ptr<RandomText> SpooledInput::openRandom() const {
+  return openRandomDescriptor(fd_, size_, "the copy of the input");
+}
 
 std::unique_ptr<ByteSource> SpooledInput::open() const {
   return std::make_unique<SpooledSource>(shared_from_this(), fd_);

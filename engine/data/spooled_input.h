@@ -25,6 +25,8 @@ class SpooledInput : public std::enable_shared_from_this<SpooledInput> {
 
   // A new reading from the start; any number may be open at once.
   std::unique_ptr<ByteSource> open() const;
+  // For reading at any offset; the copy must outlive it.
+  std::unique_ptr<RandomText> openRandom() const;
   std::int64_t size() const { return size_; }
 
  private:
@@ -32,6 +34,11 @@ class SpooledInput : public std::enable_shared_from_this<SpooledInput> {
   int fd_;
   std::int64_t size_;
 };
+
+// An unnamed file open for reading and writing in the temporary folder
+// (TMPDIR, or /tmp), removed by the system when it is closed. `name` says in
+// the message what the copy was for. Throws DataError.
+int makeUnnamedFile(const std::string& name);
 
 // The name standard input goes by: in LOAD "-" and in messages.
 inline constexpr const char* kStandardInputName = "standard input";

@@ -14,4 +14,6 @@ TextDataset::TextDataset(std::string text, std::string name,
 
 std::unique_ptr<ByteSource> TextDataset::openSource() const { return openMemorySource(text_); }
 
+std::unique_ptr<RandomText> TextDataset::openRandomText() const { return openRandomString(text_); }
+
 }  // namespace engine::data

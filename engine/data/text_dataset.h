@@ -21,6 +21,7 @@ class TextDataset : public CsvDataset {
 
  protected:
   std::unique_ptr<ByteSource> openSource() const override;
+  std::unique_ptr<RandomText> openRandomText() const override;
 
  private:
   std::shared_ptr<const std::string> text_;

@@ -622,10 +622,12 @@ TEST_F(EngineData, FailedExportLeavesEarlierFilesAsTheyWere) {
               HasSubstr("Cannot write"));
   EXPECT_FALSE(fs::exists(dir_ / "no"));
 
-  const auto source = write("src.csv", "a\n1\n2\n");
+  // Column b holds a number before its text, so the passes read the text
+  // again rather than the parsed copy, and can meet the change.
+  const auto source = write("src.csv", "a,b\n1,2\n2,x\n");
   const auto target = write("target.csv", "old\n");
   load(source);
-  rewriteUnnoticed(source, "a\n1\nx\n");  // no longer fits the numeric column
+  rewriteUnnoticed(source, "a,b\n1,2\nx,x\n");  // no longer fits the numeric column
   EXPECT_THAT(run("EXPORT \"" + target.string() + "\".\n"),
               HasSubstr("src.csv, line 3: \"x\" in numeric column a is not a number"));
   EXPECT_EQ(read(target), "old\n");
@@ -684,15 +686,24 @@ TEST_F(EngineData, AFileChangedAfterLoadIsReportedNotMixedIn) {
   EXPECT_EQ(passLog().firstValues, (std::vector<double>{5}));
 }
 
-TEST_F(EngineData, AChangeThatKeepsSizeAndTimeIsStillCaughtByTheReading) {
+TEST_F(EngineData, AChangeThatKeepsSizeAndTimeIsNeverMixedIn) {
+  // The passes read the copy LOAD parsed: the cases stay those loaded.
   const auto path = write("p.csv", "x,y\n3,a\n1,b\n");
   load(path);
-  rewriteUnnoticed(path, "x,y\n3,a\n1,bb");  // a value wider than the column now
+  rewriteUnnoticed(path, "x,y\n4,a\n1,bb");
+  EXPECT_EQ(passes(), "1 2 | .");
+  EXPECT_EQ(passLog().firstValues, (std::vector<double>{3, 1}));
+
+  // Column y holds a number before its text: the passes read the text
+  // again, and its checks catch the change, with the line named.
+  const auto mixed = write("m.csv", "x,y\n3,1\n1,b\n");
+  load(mixed);
+  rewriteUnnoticed(mixed, "x,y\n3,1\n1,bb");  // a value wider than the column now
   const std::string output = run("PASSLOG.\n");
   EXPECT_EQ(passLog().lines.at(0), "1 !");
-  EXPECT_THAT(output, HasSubstr("p.csv, line 3: the value of y is longer than its width 1"));
+  EXPECT_THAT(output, HasSubstr("m.csv, line 3: the value of y is longer than its width 1"));
 
-  rewriteUnnoticed(path, "x,z\n3,a\n1,b\n");
+  rewriteUnnoticed(mixed, "x,z\n3,1\n1,b\n");
   EXPECT_THAT(run("PASSLOG.\n"), HasSubstr("header row of"));
   EXPECT_EQ(passLog().lines.at(0), "!");
 }
