@@ -85,11 +85,18 @@ void CopyBlock::addText(std::size_t column, std::string_view text) {
   textBytes.append(text);
 }
 
+void CopyBlock::clear() {
+  records = 0;
+  values.clear();
+  texts.clear();
+  textBytes.clear();
+}
+
 CaseCopy::~CaseCopy() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void CaseCopy::append(const std::vector<CopyBlock>& blocks, std::size_t threads) {
+void CaseCopy::append(std::span<const CopyBlock> blocks, std::size_t threads) {
   std::vector<std::int64_t> offsets;
   std::int64_t end = starts_.back();
   for (const CopyBlock& block : blocks) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,7 @@ struct CopyBlock {
   std::string textBytes;
 
   void addText(std::size_t column, std::string_view text);
+  void clear();  // keeps the memory
 };
 
 // The blocks of the copy, appended in the order of the text.
@@ -50,7 +52,7 @@ class CaseCopy : public std::enable_shared_from_this<CaseCopy> {
   // Appends the blocks in order; the blocks' bytes are laid out first, then
   // written by up to `threads` threads. Throws DataError when the temporary
   // file cannot be made or written (a full disk, say).
-  void append(const std::vector<CopyBlock>& blocks, std::size_t threads);
+  void append(std::span<const CopyBlock> blocks, std::size_t threads);
   std::int64_t records() const { return records_; }
 
   // A new pass over the cases. `stringWidths` has, per column, 0 for a

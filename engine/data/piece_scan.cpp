@@ -55,7 +55,6 @@ struct Piece {
   std::size_t begin = 0;  // in the batch buffer
   std::size_t end = 0;
   std::int64_t line = 1;
-  CopyBlock block;
   std::vector<ColumnScan> scans;
   std::string error;  // the DataError the piece's reader threw
 };
@@ -63,6 +62,10 @@ struct Piece {
 struct Batch {
   std::string bytes;  // from the batch's first byte on
   std::vector<Piece> pieces;
+  // The pieces' parsed cases, blocks[k] of pieces[k]; kept from batch to
+  // batch with their memory, which fresh memory for every batch would cost
+  // a page fault per page to clear.
+  std::vector<CopyBlock> blocks;
   std::int64_t nextOffset = 0;  // of the record after the batch
   std::int64_t nextLine = 1;
 };
@@ -133,6 +136,8 @@ bool cutBatch(const RandomText& text, RecordBoundary start, std::size_t slices,
   batch.bytes.resize(end);
   batch.pieces.clear();
   batch.pieces.resize(cuts.size());
+  if (batch.blocks.size() < cuts.size()) batch.blocks.resize(cuts.size());
+  for (CopyBlock& block : batch.blocks) block.clear();
   for (std::size_t k = 0; k < cuts.size(); ++k) {
     batch.pieces[k].begin = cuts[k].first;
     batch.pieces[k].end = k + 1 < cuts.size() ? cuts[k + 1].first : end;
@@ -143,7 +148,8 @@ bool cutBatch(const RandomText& text, RecordBoundary start, std::size_t slices,
   return true;
 }
 
-void scanPiece(const PieceScanRequest& request, const Batch& batch, Piece& piece) {
+void scanPiece(const PieceScanRequest& request, const Batch& batch, Piece& piece,
+               CopyBlock& block) {
   CsvRecordReader reader(
       openSpanSource(
           std::span<const char>(batch.bytes).subspan(piece.begin, piece.end - piece.begin)),
@@ -151,7 +157,7 @@ void scanPiece(const PieceScanRequest& request, const Batch& batch, Piece& piece
   reader.startAtLine(piece.line);
   try {
     piece.scans =
-        scanColumnsInto(reader, *request.layout, request.keepText, piece.block, request.decimal);
+        scanColumnsInto(reader, *request.layout, request.keepText, block, request.decimal);
   } catch (const DataError& e) {
     piece.error = e.what();
   }
@@ -203,18 +209,18 @@ std::optional<PieceScan> scanInPieces(const PieceScanRequest& request, RecordBou
       return std::nullopt;
     }
     runInParallel(
-        batch.pieces.size(), [&](std::size_t k) { scanPiece(request, batch, batch.pieces[k]); },
+        batch.pieces.size(),
+        [&](std::size_t k) { scanPiece(request, batch, batch.pieces[k], batch.blocks[k]); },
         threads);
-    std::vector<CopyBlock> blocks;
-    for (Piece& piece : batch.pieces) {
+    for (std::size_t k = 0; k < batch.pieces.size(); ++k) {
+      const Piece& piece = batch.pieces[k];
       if (!piece.error.empty()) throw DataError(piece.error);
-      mergeScans(result.scans, result.records, piece.scans, piece.block.records);
-      result.records += piece.block.records;
-      blocks.push_back(std::move(piece.block));
+      mergeScans(result.scans, result.records, piece.scans, batch.blocks[k].records);
+      result.records += batch.blocks[k].records;
     }
     if (result.copy) {
       try {
-        result.copy->append(blocks, threads);
+        result.copy->append(std::span(batch.blocks).first(batch.pieces.size()), threads);
       } catch (const DataError&) {
         result.copy.reset();  // no room for it: the passes read the text
       }

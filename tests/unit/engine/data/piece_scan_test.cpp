@@ -251,8 +251,8 @@ TEST(CaseCopy, ReadsTheSameFromMemoryAndFromItsFile) {
   auto inMemory = std::make_shared<CaseCopy>(2);
   auto inFile = std::make_shared<CaseCopy>(2, 0);
   inMemory->append(blocks, 1);
-  inFile->append({blocks[0]}, 1);
-  inFile->append({blocks[1], blocks[2]}, 2);
+  inFile->append(std::span(blocks).first(1), 1);
+  inFile->append(std::span(blocks).subspan(1), 2);
   for (const auto& copy : {inMemory, inFile}) {
     auto cursor = copy->open({0, 4});
     engine::Case c;
