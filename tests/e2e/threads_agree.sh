@@ -28,6 +28,55 @@ lines = open('data.csv').read().split('\n')
 lines[700] = 'late,1,2,3'
 open('bad.csv', 'w').write('\n'.join(lines))
 "
+# 60,000 rows (5 MB): LOAD cuts them into pieces parsed at once, cut
+# between records (never inside the quoted ids), with the line numbers of
+# the whole file in its messages.
+/usr/bin/python3 - <<'PY' || fail "could not write the large data"
+import random
+random.seed(8)
+rows = []
+for i in range(60000):
+    name = f'"case\n{i}"' if i % 97 == 0 else f"c{i}"
+    row = [repr(random.uniform(-1e3, 1e3)) for _ in range(4)]
+    if i % 53 == 0:
+        row[i % 4] = ""
+    rows.append(name + "," + ",".join(row))
+open("big.csv", "w").write("id,a,b,c,d\n" + "\n".join(rows) + "\n")
+rows[50000] = "late,1,2,3"
+open("bigbad.csv", "w").write("id,a,b,c,d\n" + "\n".join(rows) + "\n")
+PY
+for n in 1 4; do
+  "$program" --threads "$n" --data big.csv --format csv \
+    -e 'PROXIMITIES a b c d /VIEW=VARIABLE /MEASURE=CORRELATION.' -o "bigcorr$n.csv" \
+    2>"bigerr$n.txt"
+  echo "status $?" >>"bigerr$n.txt"
+  "$program" --threads "$n" --data bigbad.csv -e 'PROXIMITIES a b /VIEW=VARIABLE.' \
+    2>"bigbad$n.txt" >/dev/null
+  "$program" --threads "$n" -e 'LOAD "big.csv".' >"bigload$n.txt" 2>&1
+done
+cmp -s bigcorr1.csv bigcorr4.csv || fail "the large file's matrix differs between 1 and 4 threads"
+cmp -s bigerr1.txt bigerr4.txt || fail "the large file's messages differ between 1 and 4 threads"
+cmp -s bigbad1.txt bigbad4.txt || fail "the large bad file's messages differ between 1 and 4 threads"
+cmp -s bigload1.txt bigload4.txt || fail "the large file's notes differ between 1 and 4 threads"
+grep -q 'status 0' bigerr1.txt || fail "the large file's run failed: $(cat bigerr1.txt)"
+grep -q "60000 cases" bigload1.txt || fail "the large file did not load whole: $(cat bigload1.txt)"
+big_line=$(/usr/bin/python3 -c "
+t = open('bigbad.csv').read()
+print(t[:t.index('late,1,2,3')].count(chr(10)) + 1)")
+grep -q "bigbad.csv, line $big_line: the row has 4 fields" bigbad1.txt ||
+  fail "the large file's bad row is not named as line $big_line: $(head -3 bigbad1.txt)"
+/usr/bin/python3 - <<'PY' || fail "the large file's correlations differ from NumPy's"
+import csv
+import numpy as np
+rows = list(csv.reader(open("big.csv", newline="")))[1:]
+x = np.array([[float(v) if v else np.nan for v in r[1:]] for r in rows])
+x = x[~np.isnan(x).any(axis=1)]
+want = np.corrcoef(x, rowvar=False)
+got = np.array([[float(v) for v in r[1:]] for r in list(csv.reader(open("bigcorr4.csv")))[1:]])
+assert got.shape == want.shape, (got.shape, want.shape)
+assert np.allclose(got, want, rtol=1e-12, atol=1e-12), abs(got - want).max()
+PY
+
 commands='PROXIMITIES a b c d /ID=id /MEASURE=EUCLID /PRINT=NONE.
 PROXIMITIES a b c d /VIEW=VARIABLE /MEASURE=CORRELATION.
 PROXIMITIES a b c d /VIEW=VARIABLE /MEASURE=SEUCLID /PRINT=NONE.'
