@@ -58,12 +58,12 @@ with open("labels.csv", "w") as f:
 with open("labels.schema.json", "w") as f:
     json.dump({"fields": [{"name": "x", "valueLabels": labels}]}, f)
 PY
-# AddressSanitizer reserves terabytes of address space at start, so an
-# instrumented program cannot start under ulimit -v at all: the memory-limit
-# cases run in the normal build only.
+# AddressSanitizer and ThreadSanitizer reserve terabytes of address space at
+# start, so an instrumented program cannot start under ulimit -v at all: the
+# memory-limit cases run in the normal build only.
 memory_limits=("" "-o report.txt")
-if ldd "$program" | grep -q libasan; then
-  echo "skipped under AddressSanitizer: the ulimit -v cases"
+if ldd "$program" | grep -qE "libasan|libtsan"; then
+  echo "skipped under a sanitizer: the ulimit -v cases"
   memory_limits=()
 fi
 for output in "${memory_limits[@]}"; do
