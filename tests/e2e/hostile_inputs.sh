@@ -109,13 +109,19 @@ expect_run "EXPORT over the file-size limit" 1 'Cannot write e.csv: File too lar
 
 # 4. A workspace limit above the machine's memory: the triangle of a million
 # cases is refused before it is filled, with both figures.
-awk 'BEGIN { print "x"; for (i = 0; i < 1000000; i++) print i % 97 }' >million.csv
-"${guard[@]}" "$program" --workspace 8T --data million.csv -e 'PROXIMITIES x /VIEW=CASE.' \
-  -o big.txt >/dev/null 2>err.txt
-status=$?
-expect_run "--workspace 8T" 1 'Insufficient memory for Proximities'
-grep -q 'this machine can give at most [0-9]* bytes.*below the workspace limit of 8796093022208 bytes' err.txt ||
-  fail "--workspace 8T: no note with the machine's memory and the limit"
+# ThreadSanitizer's own mappings leave no room to reserve 8 TB, so there
+# the limit shrinks to what can be reserved and the note gives that instead.
+if ldd "$program" | grep -q libtsan; then
+  echo "skipped under ThreadSanitizer: --workspace 8T"
+else
+  awk 'BEGIN { print "x"; for (i = 0; i < 1000000; i++) print i % 97 }' >million.csv
+  "${guard[@]}" "$program" --workspace 8T --data million.csv -e 'PROXIMITIES x /VIEW=CASE.' \
+    -o big.txt >/dev/null 2>err.txt
+  status=$?
+  expect_run "--workspace 8T" 1 'Insufficient memory for Proximities'
+  grep -q 'this machine can give at most [0-9]* bytes.*below the workspace limit of 8796093022208 bytes' err.txt ||
+    fail "--workspace 8T: no note with the machine's memory and the limit"
+fi
 
 # 5. The first offending byte in the file names the error: a bad quote
 # before a NUL on the same line, after a record that spans lines.
