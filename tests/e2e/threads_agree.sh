@@ -9,6 +9,33 @@ program=$(realpath "$1")
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 cd "$work" || exit 1
 
+# The line of FILE on which the row "late,1,2,3" starts, counted by Python.
+line_of_late_row() {
+  /usr/bin/python3 -c "
+import sys
+t = open(sys.argv[1]).read()
+print(t[:t.index('late,1,2,3')].count(chr(10)) + 1)" "$1"
+}
+
+# Checks the labelled square matrix RESULT (--format csv) against NumPy's,
+# computed from the complete rows of DATA: KIND is distances (between the
+# cases) or correlations (between the variables).
+expect_numpy_matrix() {
+  /usr/bin/python3 - "$@" <<'PY'
+import csv, sys
+import numpy as np
+from scipy.spatial.distance import pdist, squareform
+data, result, kind = sys.argv[1:4]
+rows = list(csv.reader(open(data, newline="")))[1:]
+x = np.array([[float(v) if v else np.nan for v in r[1:]] for r in rows])
+x = x[~np.isnan(x).any(axis=1)]
+want = squareform(pdist(x)) if kind == "distances" else np.corrcoef(x, rowvar=False)
+got = np.array([[float(v) for v in r[1:]] for r in list(csv.reader(open(result)))[1:]])
+assert got.shape == want.shape, (got.shape, want.shape)
+assert np.allclose(got, want, rtol=1e-12, atol=1e-9), abs(got - want).max()
+PY
+}
+
 # 800 rows with 17-digit values, blanks, and quoted ids that span lines.
 /usr/bin/python3 - <<'PY' || fail "could not write the data"
 import random
@@ -60,22 +87,11 @@ cmp -s bigbad1.txt bigbad4.txt || fail "the large bad file's messages differ bet
 cmp -s bigload1.txt bigload4.txt || fail "the large file's notes differ between 1 and 4 threads"
 grep -q 'status 0' bigerr1.txt || fail "the large file's run failed: $(cat bigerr1.txt)"
 grep -q "60000 cases" bigload1.txt || fail "the large file did not load whole: $(cat bigload1.txt)"
-big_line=$(/usr/bin/python3 -c "
-t = open('bigbad.csv').read()
-print(t[:t.index('late,1,2,3')].count(chr(10)) + 1)")
+big_line=$(line_of_late_row bigbad.csv)
 grep -q "bigbad.csv, line $big_line: the row has 4 fields" bigbad1.txt ||
   fail "the large file's bad row is not named as line $big_line: $(head -3 bigbad1.txt)"
-/usr/bin/python3 - <<'PY' || fail "the large file's correlations differ from NumPy's"
-import csv
-import numpy as np
-rows = list(csv.reader(open("big.csv", newline="")))[1:]
-x = np.array([[float(v) if v else np.nan for v in r[1:]] for r in rows])
-x = x[~np.isnan(x).any(axis=1)]
-want = np.corrcoef(x, rowvar=False)
-got = np.array([[float(v) for v in r[1:]] for r in list(csv.reader(open("bigcorr4.csv")))[1:]])
-assert got.shape == want.shape, (got.shape, want.shape)
-assert np.allclose(got, want, rtol=1e-12, atol=1e-12), abs(got - want).max()
-PY
+expect_numpy_matrix big.csv bigcorr4.csv correlations ||
+  fail "the large file's correlations differ from NumPy's"
 
 commands='PROXIMITIES a b c d /ID=id /MEASURE=EUCLID /PRINT=NONE.
 PROXIMITIES a b c d /VIEW=VARIABLE /MEASURE=CORRELATION.
@@ -97,22 +113,8 @@ done
 grep -q 'status 0' err1.txt || fail "the good run failed: $(cat err1.txt)"
 grep -q 'status [12]' baderr1.txt || fail "the bad file was not refused"
 # The bad row is record 701 plus the header and the lines the quoted ids add.
-expected_line=$(/usr/bin/python3 -c "
-t = open('bad.csv').read()
-print(t[:t.index('late,1,2,3')].count(chr(10)) + 1)")
+expected_line=$(line_of_late_row bad.csv)
 grep -q "bad.csv, line $expected_line: " baderr1.txt ||
   fail "the bad row is not named as line $expected_line: $(head -5 baderr1.txt)"
-
-/usr/bin/python3 - <<'PY' || fail "the matrix differs from SciPy's"
-import csv
-import numpy as np
-from scipy.spatial.distance import pdist, squareform
-rows = list(csv.reader(open("data.csv", newline="")))[1:]
-x = np.array([[float(v) if v else np.nan for v in r[1:]] for r in rows])
-x = x[~np.isnan(x).any(axis=1)]
-want = squareform(pdist(x))
-got = np.array([[float(v) for v in r[1:]] for r in list(csv.reader(open("dist4.csv")))[1:]])
-assert got.shape == want.shape, (got.shape, want.shape)
-assert np.allclose(got, want, rtol=1e-13, atol=1e-9), abs(got - want).max()
-PY
+expect_numpy_matrix data.csv dist4.csv distances || fail "the matrix differs from SciPy's"
 exit $failed
