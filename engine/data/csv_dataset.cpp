@@ -97,21 +97,22 @@ std::string joinAtMost(const std::vector<std::string>& items, std::size_t most,
   return text;
 }
 
-}  // namespace
-
-std::unique_ptr<CaseCursor> CsvDataset::open() const {
-  if (copy_) return copy_->open(stringWidths_);
-  return std::make_unique<CsvCursor>(openReader(), layout_, decimal_);
-}
-
-std::vector<bool> CsvDataset::keptTextColumns(const Layout& layout,
-                                              const std::optional<TableSchema>& schema) const {
+// Which columns keep the text of every field in the parsed copy: those that
+// are strings whatever they hold (the index column, a string in the sidecar).
+std::vector<bool> keptTextColumns(const Layout& layout, const std::optional<TableSchema>& schema) {
   std::vector<bool> keep(layout.size());
   for (std::size_t k = 0; k < layout.size(); ++k) {
     keep[k] = layout[k].forceString ||
               (schema && k < schema->fields.size() && schema->fields[k].isString.value_or(false));
   }
   return keep;
+}
+
+}  // namespace
+
+std::unique_ptr<CaseCursor> CsvDataset::open() const {
+  if (copy_) return copy_->open(stringWidths_);
+  return std::make_unique<CsvCursor>(openReader(), layout_, decimal_);
 }
 
 void CsvDataset::keepCopy(std::shared_ptr<const CaseCopy> copy,
@@ -190,7 +191,8 @@ void CsvDataset::load(std::optional<TableSchema> schema, const std::string& side
     scans = std::move(pieces->scans);
     caseCount_ = pieces->records;
   } else {
-    // A record too long for the pieces: the one reader scans it all.
+    // The header ends inside a record (a lone CR), or a record is too long
+    // for the pieces: the one reader scans it all.
     scans = scanColumns(*reader, layout, caseCount_, decimal_);
   }
   dictionary = inferDictionary(layout, scans);

@@ -67,10 +67,6 @@ class CsvDataset : public Dataset {
   void load(std::optional<TableSchema> schema, const std::string& sidecarName,
             const CsvDialect& dialect);
 
-  // Which columns keep the text of every field in the parsed copy: those
-  // that are strings whatever they hold.
-  std::vector<bool> keptTextColumns(const Layout& layout,
-                                    const std::optional<TableSchema>& schema) const;
   // Keeps the copy when it holds every case as the passes must see them.
   void keepCopy(std::shared_ptr<const CaseCopy> copy, const std::vector<ColumnScan>& scans,
                 const std::vector<bool>& keepText);
