@@ -315,11 +315,9 @@ PROX_VECTOR_CLONES double prosweep_correlation(const StoredFeatures& x, std::spa
   return m;
 }
 
-__attribute__((target_clones("popcnt", "default"))) void prosweep_binary(const StoredFeatures& x,
-                                                                         std::span<double> t,
-                                                                         std::span<double> g,
-                                                                         Word present, Word code,
-                                                                         const Tick& tick) {
+PROX_POPCOUNT_CLONES void prosweep_binary(const StoredFeatures& x, std::span<double> t,
+                                          std::span<double> g, Word present, Word code,
+                                          const Tick& tick) {
   // The counts are whole numbers: counting 64 features at a time with bit
   // operations gives exactly the sums of adding 1 feature by feature.
   const std::size_t n = x.items;

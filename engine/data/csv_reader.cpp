@@ -236,7 +236,7 @@ CsvRecordReader::CsvRecordReader(std::unique_ptr<ByteSource> source, std::string
       sourceName_(std::move(sourceName)),
       separator_(separator),
       otherBlank_(separator == kTab ? ' ' : kTab),
-      buffer_(kPieceBytes) {
+      buffer_(std::make_unique_for_overwrite<char[]>(kPieceBytes)) {
   // Strict: a stray quote is an error rather than a silently different value.
   if (csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI) != 0) {
     throw DataError("Out of memory starting the CSV parser.");
@@ -289,7 +289,7 @@ void CsvRecordReader::failLater(std::int64_t line, const std::string& message) {
 // The first bytes tell a byte-order mark (skipped) from text in an encoding
 // we do not read.
 void CsvRecordReader::checkStart() {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_.data());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_.get());
   if (bufferUsed_ >= 2 &&
       ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
     fail(1, "the file is UTF-16 text; save it as UTF-8");
@@ -304,7 +304,7 @@ void CsvRecordReader::checkStart() {
 // start of that line on.
 bool CsvRecordReader::readPlainLine(CsvRecord& record) {
   while (plainLineShortcut_ && !finished_ && libcsvBetweenRecords_) {
-    const char* begin = buffer_.data() + bufferStart_;
+    const char* begin = buffer_.get() + bufferStart_;
     auto* lineBreak =
         static_cast<const char*>(std::memchr(begin, '\n', bufferUsed_ - bufferStart_));
     if (lineBreak == nullptr) {
@@ -314,7 +314,7 @@ bool CsvRecordReader::readPlainLine(CsvRecord& record) {
     const LineKind kind = splitPlainLine({begin, lineBreak}, record);
     if (kind == LineKind::unusual) return false;
     const std::int64_t line = ++completedLines_;
-    bufferStart_ = static_cast<std::size_t>(lineBreak + 1 - buffer_.data());
+    bufferStart_ = static_cast<std::size_t>(lineBreak + 1 - buffer_.get());
     if (kind == LineKind::record) {
       record.line = line;
       return true;
@@ -409,10 +409,10 @@ std::size_t CsvRecordReader::findSeparators(std::string_view line) {
 bool CsvRecordReader::refill() {
   if (sourceEnded_) return false;
   const std::size_t unread = bufferUsed_ - bufferStart_;
-  if (bufferStart_ > 0) std::memmove(buffer_.data(), buffer_.data() + bufferStart_, unread);
+  if (bufferStart_ > 0) std::memmove(buffer_.get(), buffer_.get() + bufferStart_, unread);
   bufferStart_ = 0;
   bufferUsed_ = unread;
-  if (bufferUsed_ == buffer_.size()) return false;
+  if (bufferUsed_ == kPieceBytes) return false;
   if (!readMore()) return false;
   if (atStart_) {
     // A byte-order mark is told by the first three bytes, however few the
@@ -426,7 +426,8 @@ bool CsvRecordReader::refill() {
 }
 
 bool CsvRecordReader::readMore() {
-  const std::size_t n = source_->read(std::span<char>(buffer_).subspan(bufferUsed_));
+  const std::size_t n =
+      source_->read(std::span<char>(buffer_.get() + bufferUsed_, kPieceBytes - bufferUsed_));
   if (n == 0) {
     sourceEnded_ = true;
     return false;
@@ -445,8 +446,8 @@ bool CsvRecordReader::feedNextPiece() {
     finishParsing();
     return true;
   }
-  const char* begin = buffer_.data() + bufferStart_;
-  const char* end = buffer_.data() + bufferUsed_;
+  const char* begin = buffer_.get() + bufferStart_;
+  const char* end = buffer_.get() + bufferUsed_;
   const auto* lineBreak = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
   // A piece also ends at a CR, which may end a record in mid-line: the next
   // record then starts in the next piece, and on this line.

@@ -166,7 +166,9 @@ class CsvRecordReader {
   // blank: the tab, or the space again when the tab is the separator.
   char otherBlank_;
   csv_parser parser_{};
-  std::vector<char> buffer_;
+  // Not cleared when made: only the bytes read into it are looked at, and a
+  // LOAD opens several readers.
+  std::unique_ptr<char[]> buffer_;
   std::size_t bufferUsed_ = 0;   // bytes of buffer_ holding input
   std::size_t bufferStart_ = 0;  // first byte not yet given to the parser
   std::int64_t bytesRead_ = 0;   // from the source, in all

@@ -1,5 +1,6 @@
 #include "engine/data/matrix_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -103,6 +104,10 @@ void MatrixWriter::startRow(std::string_view rowtype, std::string_view varname,
   varname_ = std::string(withoutTrailingBlanks(varname));
   leading_.assign(leading.begin(), leading.end());
   values_.clear();
+  // Room for the whole row now, while the row is being started: adding a
+  // value then never allocates (a row longer than the items is refused when
+  // it is written).
+  values_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(itemCount(), 0)));
 }
 
 void MatrixWriter::setString(Case& row, std::size_t k, std::string_view text) const {

@@ -4,14 +4,15 @@
 // are CSV files with their sidecar (docs/matrix-files.md); * is the working
 // data.
 #include "engine/services/matrix_files.h"
-#include "engine/core/timing.h"
 
 #include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "engine/core/activity.h"
 #include "engine/core/session.h"
+#include "engine/core/timing.h"
 #include "engine/data/matrix_reader.h"
 #include "engine/data/matrix_writer.h"
 #include "engine/data/number_text.h"
@@ -45,6 +46,10 @@ struct MatrixFiles {
   // While keeping: the kept matrix's values, which the row being written
   // adds to; null between rows.
   std::vector<double>* keptValues = nullptr;
+  // What the message says was being done when memory runs out in one of the
+  // services below: "reading the matrix file m.csv".
+  std::string inputStep;
+  std::string outputStep;
 };
 
 MatrixFiles& files() {
@@ -84,6 +89,18 @@ std::filesystem::path specifiedPath() {
   const MatrixFileState& m = Session::current().matrix;
   const std::string_view name(m.fileName, sizeof m.fileName);
   return std::string(name.substr(0, ICHWDC(name)));
+}
+
+// The steps named when memory runs out (engine/core/activity.h), for the file
+// specification just parsed.
+std::string readingStep(bool workingData) {
+  return workingData ? std::string("reading the matrix in the working data")
+                     : "reading the matrix file " + specifiedPath().string();
+}
+
+std::string writingStep(bool workingData) {
+  return workingData ? std::string("writing the matrix to the working data")
+                     : "writing the matrix file " + specifiedPath().string();
 }
 
 std::vector<std::int64_t> splitVariablesShown() {
@@ -171,6 +188,8 @@ void MTDFRI(ProxWorkspace& /*ws*/, Word /*a*/, Word /*b*/, Word /*c*/, Logical& 
   failed = kTrue;
   if (!parseSpecification(workingData)) return;
   s.matrix.inputIsWorkingData = logical(workingData);
+  f.inputStep = readingStep(workingData);
+  const engine::Activity step(f.inputStep);
   try {
     if (workingData && !s.dataset) {
       throw DataError("There are no working data to read a matrix from.");
@@ -197,6 +216,7 @@ void MTDFRO(ProxWorkspace& /*ws*/, Logical& failed) {
   if (!parseSpecification(workingData)) return;
   s.matrix.outputIsWorkingData = logical(workingData);
   s.matrix.outputDictWord = engine::kMatrixOutputDictionary;
+  f.outputStep = writingStep(workingData);
   f.outputFile.reset();
   if (!workingData) {
     const std::filesystem::path path = specifiedPath();
@@ -222,6 +242,7 @@ void MTDOPN(ProxWorkspace& /*ws*/, Logical& failed) {
   MatrixFiles& f = files();
   failed = kTrue;
   if (!f.input) return;
+  const engine::Activity step(f.inputStep);
   try {
     if (!f.input->open()) {
       s.matrix.endOfMatrixInput = kTrue;
@@ -290,6 +311,7 @@ void MTDOBV(ProxWorkspace& /*ws*/, Word variable, std::span<Word> target, Word m
     return;
   }
   if (mode == -1) {
+    const engine::Activity step(f.inputStep);
     try {
       f.input->advance();
     } catch (const DataError& e) {
@@ -312,6 +334,7 @@ void MTDMPD(Word /*itemCount*/, ProxWorkspace& /*ws*/, Word caseLabelWidth, Word
     s.message(3, "No matrix file was given to write.");
     return;
   }
+  const engine::Activity step(f.outputStep);
   const engine::Dictionary& from = s.selectedDictionary();
   MatrixWriter::Standard standard;
   f.outputGroupVariables.clear();
@@ -347,6 +370,7 @@ void MTDDIC(ProxWorkspace& /*ws*/) {
   Session& s = Session::current();
   MatrixFiles& f = files();
   if (!f.output) return;
+  const engine::Activity step(f.outputStep);
   try {
     f.output->begin();
   } catch (const DataError& e) {
@@ -362,6 +386,7 @@ void startRow(std::string_view varname, const Keyword& rowtype, std::span<const 
     Session::current().message(3, "A matrix file row came before the file's dictionary.");
     return;
   }
+  const engine::Activity step(f.outputStep);
   f.keptValues = nullptr;
   if (keepingRows(f)) {
     try {
@@ -417,6 +442,7 @@ void MTDWRT(ProxWorkspace& /*ws*/) {
   // group of the cases just read.
   const engine::Case* group = f.inputOpen ? f.input->groupRow() : engine::lastDeliveredCase();
   f.keptValues = nullptr;
+  const engine::Activity step(f.outputStep);
   try {
     if (keepingRows(f)) {
       engine::kept::writeRow(group, f.outputGroupVariables);
@@ -441,6 +467,7 @@ void MTDNDI(ProxWorkspace& /*ws*/) {
   Session& s = Session::current();
   MatrixFiles& f = files();
   if (!f.output || !f.output->toWorkingData() || !f.output->hasDictionary()) return;
+  const engine::Activity step(f.outputStep);
   if (keepingRows(f)) {  // the caller takes the matrix; the working data stay
     engine::kept::finish();
     f.output.reset();
@@ -494,6 +521,7 @@ void MTDCLS(ProxWorkspace& /*ws*/) {
   const engine::TimedScope timed(engine::TimedPhase::Writing);
   Session& s = Session::current();
   MatrixFiles& f = files();
+  const engine::Activity step(f.outputStep);
   if (f.outputGiven && !f.outputStarted && !isTrue(s.global.errorFlag)) saveEmptyMatrix(s, f);
   if (f.output && !isTrue(s.global.errorFlag)) {
     try {

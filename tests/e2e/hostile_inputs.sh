@@ -57,6 +57,16 @@ with open("labels.csv", "w") as f:
     f.write("x\n1\n2\n")
 with open("labels.schema.json", "w") as f:
     json.dump({"fields": [{"name": "x", "valueLabels": labels}]}, f)
+# A matrix file of a million columns (no sidecar: read as distances), whose
+# dictionary alone needs more than a third of a gigabyte; and 4000 cases,
+# whose 4000 x 4000 matrix kept as the working data needs more, while
+# computing it needs less than half that.
+n = 1_000_000
+with open("wide_matrix.csv", "w") as f:
+    f.write("ROWTYPE_,VARNAME_," + ",".join(f"v{k}" for k in range(1, n - 1)) + "\n")
+    f.write("PROX,v1," + ",".join(["1"] * (n - 2)) + "\n")
+with open("many.csv", "w") as f:
+    f.write("a,b\n" + "".join(f"{k % 101},{k % 37}\n" for k in range(4000)))
 PY
 # AddressSanitizer and ThreadSanitizer reserve terabytes of address space at
 # start, so an instrumented program cannot start under ulimit -v at all: the
@@ -82,6 +92,20 @@ for output in "${memory_limits[@]}"; do
     grep -q 'Insufficient memory while reading the sidecar' report.txt || fail "report.txt is not whole"
     rm -f report.txt
   fi
+  # Reading and writing matrix files inside the procedure are steps too.
+  # shellcheck disable=SC2086
+  (ulimit -v 250000 && exec "${guard[@]}" "$program" \
+    -e 'PROXIMITIES /MATRIX=IN("wide_matrix.csv").' $output) >/dev/null 2>err.txt
+  status=$?
+  expect_run "a matrix file of a million columns $output" 1 \
+    'Insufficient memory while reading the matrix file wide_matrix.csv; the command PROXIMITIES was abandoned'
+  # shellcheck disable=SC2086
+  (ulimit -v 250000 && exec "${guard[@]}" "$program" --data many.csv \
+    -e 'PROXIMITIES a b /PRINT=NONE /MATRIX=OUT(*).' $output) >/dev/null 2>err.txt
+  status=$?
+  expect_run "a matrix of 4000 cases as the working data $output" 1 \
+    'Insufficient memory while writing the matrix to the working data; the command PROXIMITIES was abandoned'
+  rm -f report.txt
 done
 
 # 3. A file-size limit is a full disk: the write error is reported, the

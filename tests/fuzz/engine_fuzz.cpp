@@ -1,18 +1,14 @@
 // The whole engine fed command text over a small dataset held in memory,
-// with the procedure registered as the program registers it. Whatever the
-// text, every command ends in its output or a message: nothing may crash,
-// hang or leak.
+// with the procedure linked in (instrumented like the engine) and registered
+// under the name the program gives it. Whatever the text, every command ends
+// in its output or a message: nothing may crash, hang or leak.
 //
 // Files: LOAD and EXPORT are replaced by commands that refuse, and a text
 // naming a path outside the working folder (a "/" or "..", or "-" for
 // standard input) makes the input one the fuzzer skips, so that no input
 // reads /dev/zero or writes outside the scratch folder scripts/fuzz runs in.
-#include <dlfcn.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -22,6 +18,8 @@
 #include "engine/core/commands.h"
 #include "engine/core/scanner.h"
 #include "engine/engine.h"
+#include "host/host.h"
+#include "proc/prox.h"
 
 namespace {
 
@@ -47,23 +45,6 @@ bool touchesOtherFiles(std::string_view text) {
   return false;
 }
 
-// The procedure as the program has it: the library of the GCC build, loaded
-// at run time (clang cannot link the procedure's processor-specific clones
-// into the harness), over this instrumented engine.
-engine::ProcedureEntry procedure() {
-  static const engine::ProcedureEntry entry = [] {
-    const char* path = std::getenv("PROXIMITIES_LIBRARY");
-    void* library = dlopen(path != nullptr ? path : PROX_GCC_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    void* symbol = library != nullptr ? dlsym(library, "PROX") : nullptr;
-    if (symbol == nullptr) {
-      std::fprintf(stderr, "cannot load the procedure: %s\n", dlerror());
-      std::abort();
-    }
-    return reinterpret_cast<engine::ProcedureEntry>(symbol);
-  }();
-  return entry;
-}
-
 std::vector<engine::DataColumn> smallDataset() {
   const double m = engine::systemMissingValue();
   return {
@@ -86,7 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.out = &out;
   options.workspaceBytes = std::int64_t{64} << 20;
   engine::Engine eng(options);
-  eng.registerProcedure("PROXIMITIES", 4, procedure());
+  eng.registerProcedure("PROXIMITIES", 4, &PROX);
+  // The procedure fetches the shared areas once, as the loaded library does
+  // when it is attached; they live as long as the process.
+  static const bool attached = (host::attach(), true);
+  (void)attached;
   for (const char* word : {"LOAD", "EXPORT"}) {
     engine::registerCommand(word, 4, [](engine::Session&, engine::Args& args) {
       args.fail("Files are not read or written here.");
