@@ -78,6 +78,39 @@ std::size_t readInto(const RandomText& text, std::int64_t offset, std::string& b
   return n;
 }
 
+[[noreturn]] void failShorter() {
+  throw DataError("The data file became shorter while it was read.");
+}
+
+// The batch ends after the first line break past its first `want` bytes
+// that has an even number of quotes before it (`parity`: of those in the
+// first `want`), or at the end of the text; the bytes up to there are read
+// into `bytes`. The end and the line it starts (0: no record follows).
+// False when no such line break comes within kMostRecordBytes.
+bool findBatchEnd(const RandomText& text, RecordBoundary start, std::size_t want, int parity,
+                  std::int64_t lines, std::string& bytes, std::size_t& end, std::int64_t& endLine) {
+  std::size_t extension = kFirstExtension;
+  for (;;) {
+    if (start.offset + static_cast<std::int64_t>(bytes.size()) == text.size()) {
+      end = bytes.size();
+      endLine = 0;
+      return true;
+    }
+    const SliceFacts tail = factsOf(std::string_view(bytes).substr(want));
+    if (tail.firstBreak[parity]) {
+      end = want + *tail.firstBreak[parity] + 1;
+      endLine = lines + tail.breaksBefore[parity] + 1;
+      return true;
+    }
+    if (bytes.size() - want > kMostRecordBytes) return false;
+    if (readInto(text, start.offset + static_cast<std::int64_t>(bytes.size()), bytes, bytes.size(),
+                 extension) == 0) {
+      failShorter();
+    }
+    extension *= 2;
+  }
+}
+
 // Reads the batch starting at the boundary and cuts it into pieces; false
 // when a record is longer than kMostRecordBytes.
 bool cutBatch(const RandomText& text, RecordBoundary start, std::size_t slices,
@@ -95,7 +128,7 @@ bool cutBatch(const RandomText& text, RecordBoundary start, std::size_t slices,
         const std::size_t size = std::min(sliceBytes, want - from);
         const std::size_t n = text.readAt(start.offset + static_cast<std::int64_t>(from),
                                           std::span<char>(batch.bytes).subspan(from, size));
-        if (n != size) throw DataError("The data file became shorter while it was read.");
+        if (n != size) failShorter();
         facts[k] = factsOf(std::string_view(batch.bytes).substr(from, size));
       },
       threads);
@@ -111,28 +144,9 @@ bool cutBatch(const RandomText& text, RecordBoundary start, std::size_t slices,
     parity ^= static_cast<int>(facts[k].quotes % 2);
     lines += facts[k].lineBreaks;
   }
-  // The batch ends after the first line break past its slices that has an
-  // even number of quotes before it, or at the end of the text.
-  std::size_t end = want;
-  std::int64_t endLine = lines;
-  std::size_t extension = kFirstExtension;
-  for (;;) {
-    if (start.offset + static_cast<std::int64_t>(batch.bytes.size()) == text.size()) {
-      end = batch.bytes.size();
-      endLine = 0;  // the text ends here: no record follows
-      break;
-    }
-    const SliceFacts tail = factsOf(std::string_view(batch.bytes).substr(want));
-    if (tail.firstBreak[parity]) {
-      end = want + *tail.firstBreak[parity] + 1;
-      endLine = lines + tail.breaksBefore[parity] + 1;
-      break;
-    }
-    if (batch.bytes.size() - want > kMostRecordBytes) return false;
-    readInto(text, start.offset + static_cast<std::int64_t>(batch.bytes.size()), batch.bytes,
-             batch.bytes.size(), extension);
-    extension *= 2;
-  }
+  std::size_t end = 0;
+  std::int64_t endLine = 0;
+  if (!findBatchEnd(text, start, want, parity, lines, batch.bytes, end, endLine)) return false;
   batch.bytes.resize(end);
   batch.pieces.clear();
   batch.pieces.resize(cuts.size());

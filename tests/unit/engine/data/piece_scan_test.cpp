@@ -270,3 +270,43 @@ TEST(CaseCopy, ReadsTheSameFromMemoryAndFromItsFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Text that says it is longer than it is, as a file cut short while LOAD
+// reads it.
+class ShrunkText : public engine::data::RandomText {
+ public:
+  ShrunkText(std::shared_ptr<const std::string> text, std::int64_t claimed)
+      : text_(engine::data::openRandomString(std::move(text))), claimed_(claimed) {}
+  std::int64_t size() const override { return claimed_; }
+  std::size_t readAt(std::int64_t offset, std::span<char> buffer) const override {
+    return text_->readAt(offset, buffer);
+  }
+
+ private:
+  std::unique_ptr<engine::data::RandomText> text_;
+  std::int64_t claimed_;
+};
+
+TEST(PieceScan, AFileCutShortWhileReadIsReportedNotWaitedFor) {
+  std::vector<bool> keepText;
+  const Layout layout = layoutOf(keepText);
+  // The last line has no line break, so the end of the batch is looked for
+  // past its slices, where the text ends early.
+  const auto csv = std::make_shared<const std::string>(",x,y,z\n1,2,3,a\n2,3,4,b");
+  for (std::size_t slice : {1, 2, 3, 200}) {
+    auto reader = readerAfterHeader(csv);
+    const ShrunkText text(csv, static_cast<std::int64_t>(csv->size()) + 1000);
+    PieceScanRequest request{&text, "t.csv", ',', '.', &layout, keepText, 1};
+    request.sliceBytes = slice;
+    try {
+      scanInPieces(request, *reader->boundary());
+      ADD_FAILURE() << "no error with slices of " << slice;
+    } catch (const engine::DataError& e) {
+      EXPECT_STREQ(e.what(), "The data file became shorter while it was read.");
+    }
+  }
+}
+
+}  // namespace
