@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <utility>
 
 namespace engine::output {
 
@@ -160,39 +161,57 @@ std::vector<std::size_t> leafOrder(std::size_t n, std::span<const Merge> merges)
   return order;
 }
 
-std::vector<double> clusteringDissimilarities(
-    std::size_t n, const std::function<double(std::size_t, std::size_t)>& value,
-    bool similarities) {
-  std::vector<double> d(n < 2 ? 0 : n * (n - 1) / 2, std::nan(""));
+ClusteringDissimilarities::ClusteringDissimilarities(std::size_t n)
+    : n_(n), d_(n < 2 ? 0 : n * (n - 1) / 2, std::nan("")) {}
+
+// Row i holds (i, j) for j > i, stored until row j brings (j, i); and
+// (i, j) for j < i, the other side of a pair already stored.
+void ClusteringDissimilarities::addRow(std::span<const double> row) {
+  const std::size_t i = rowsAdded_++;
+  for (std::size_t j = 0; j < i; ++j) {
+    double& v = d_[condensedIndex(n_, j, i)];
+    const double b = row[j];
+    if (!std::isfinite(b)) continue;
+    v = std::isnan(v) ? b : (v + b) / 2.0;
+  }
+  for (std::size_t j = i + 1; j < n_; ++j) {
+    d_[condensedIndex(n_, i, j)] = std::isfinite(row[j]) ? row[j] : std::nan("");
+  }
+}
+
+std::vector<double> ClusteringDissimilarities::finish(bool similarities) && {
   double largest = -std::numeric_limits<double>::infinity();
-  for (std::size_t i = 0; i < n; ++i) {
-    for (std::size_t j = i + 1; j < n; ++j) {
-      const double a = value(i, j);
-      const double b = value(j, i);
-      const bool haveA = std::isfinite(a);
-      const bool haveB = std::isfinite(b);
-      if (!haveA && !haveB) continue;
-      const double v = haveA && haveB ? (a + b) / 2.0 : (haveA ? a : b);
-      d[condensedIndex(n, i, j)] = v;
-      largest = std::max(largest, v);
-    }
+  for (const double v : d_) {
+    if (!std::isnan(v)) largest = std::max(largest, v);
   }
   if (similarities) {
     // Larger similarity, smaller dissimilarity: the most alike pair gets 0.
-    for (double& v : d) {
+    for (double& v : d_) {
       if (!std::isnan(v)) v = largest - v;
     }
     double reversedLargest = 0.0;
-    for (const double v : d) {
+    for (const double v : d_) {
       if (!std::isnan(v)) reversedLargest = std::max(reversedLargest, v);
     }
     largest = reversedLargest;
   }
   if (!std::isfinite(largest)) largest = 0.0;
-  for (double& v : d) {
+  for (double& v : d_) {
     if (std::isnan(v)) v = largest;
   }
-  return d;
+  return std::move(d_);
+}
+
+std::vector<double> clusteringDissimilarities(
+    std::size_t n, const std::function<double(std::size_t, std::size_t)>& value,
+    bool similarities) {
+  ClusteringDissimilarities d(n);
+  std::vector<double> row(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = 0; j < n; ++j) row[j] = value(i, j);
+    d.addRow(row);
+  }
+  return std::move(d).finish(similarities);
 }
 
 std::vector<std::size_t> clusteredOrder(

@@ -24,8 +24,9 @@ struct Merge {
 std::size_t condensedIndex(std::size_t n, std::size_t i, std::size_t j);
 
 // The merges in the order of their heights (equal heights in the order found).
-// Every dissimilarity must be a finite number. O(n^2) time and no memory
-// beyond a copy of the dissimilarities.
+// Every dissimilarity must be a finite number. O(n^2) time; the linkage
+// works in the dissimilarities it is given (move them in: a copy would double
+// the memory) and needs little more.
 std::vector<Merge> averageLinkage(std::size_t n, std::vector<double> dissimilarities);
 
 // The items in the order of the dendrogram's leaves, left child first.
@@ -35,6 +36,22 @@ std::vector<std::size_t> leafOrder(std::size_t n, std::span<const Merge> merges)
 // where missing: the mean of (i, j) and (j, i) (one alone if the other is
 // missing); similarities s are turned into max(s) - s. A pair with neither
 // value gets the largest dissimilarity found, as if the items were unlike.
+// The square is taken one row at a time, rows 0 .. n-1 in order, so that a
+// caller that has the matrix only as rows needs no more memory than the
+// condensed result: half the square.
+class ClusteringDissimilarities {
+ public:
+  explicit ClusteringDissimilarities(std::size_t n);
+  void addRow(std::span<const double> row);  // n values; NaN or infinite where missing
+  std::vector<double> finish(bool similarities) &&;
+
+ private:
+  std::size_t n_;
+  std::size_t rowsAdded_ = 0;
+  std::vector<double> d_;
+};
+
+// The same, from a square matrix read by value(i, j).
 std::vector<double> clusteringDissimilarities(
     std::size_t n, const std::function<double(std::size_t, std::size_t)>& value, bool similarities);
 

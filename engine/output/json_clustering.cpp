@@ -10,17 +10,20 @@ namespace engine::output {
 
 namespace {
 
-// The whole square, NaN where missing: the clustering reads (i, j) and (j, i).
-std::vector<double> squareValues(const PivotTable& table, std::size_t n) {
-  std::vector<double> values(n * n, std::numeric_limits<double>::quiet_NaN());
+// The table's rows one at a time, NaN where missing: the square itself is
+// never held, only the half the clustering keeps.
+std::vector<double> dissimilaritiesOf(const PivotTable& table, std::size_t n, bool similarities) {
+  ClusteringDissimilarities d(n);
   MatrixRows rows(table);
+  std::vector<double> values(n);
   for (std::size_t i = 0; i < n; ++i) {
     const std::vector<std::optional<double>>& row = rows.next();
-    for (std::size_t j = 0; j < n && j < row.size(); ++j) {
-      if (row[j]) values[i * n + j] = *row[j];
+    for (std::size_t j = 0; j < n; ++j) {
+      values[j] = j < row.size() && row[j] ? *row[j] : std::numeric_limits<double>::quiet_NaN();
     }
+    d.addRow(values);
   }
-  return values;
+  return std::move(d).finish(similarities);
 }
 
 void writeOrder(std::ostream& out, const std::vector<std::size_t>& order) {
@@ -56,12 +59,10 @@ void writeMatrixClustering(std::ostream& out, const PivotTable& table, const Mat
     out << "null";
     return;
   }
-  const std::vector<double> values = squareValues(table, n);
-  const std::vector<double> dissimilarities = clusteringDissimilarities(
-      n, [&](std::size_t i, std::size_t j) { return values[i * n + j]; }, m.similarity);
   // With the smaller number first, the order below is the leaves of SciPy's
   // dendrogram() drawn from these merges.
-  const std::vector<Merge> merges = scipyLayout(averageLinkage(n, dissimilarities));
+  const std::vector<Merge> merges =
+      scipyLayout(averageLinkage(n, dissimilaritiesOf(table, n, m.similarity)));
   out << "{\"method\":\"average\",\"heights\":\""
       << (m.similarity ? "largest similarity minus similarity" : "dissimilarity")
       << "\",\"order\":";

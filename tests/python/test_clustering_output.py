@@ -79,3 +79,19 @@ def test_each_split_group_has_its_own_tree():
         d = values_of(m)
         assert_same_tree(m["clustering"], linkage(squareform(d, checks=False), "average"))
 
+
+
+def test_missing_similarities_are_clustered_as_the_most_unlike_pair(tmp_path):
+    # Columns a and e are the same, so Kulczynski 1 divides by zero for them:
+    # the pair is missing, and so is the whole diagonal. No similarity is 0,
+    # so "most unlike" is not what a missing value read as 0 would give.
+    data = tmp_path / "binary.csv"
+    data.write_text("a,c,d,e\n1,0,1,1\n0,1,1,0\n1,0,0,1\n1,1,1,1\n0,0,1,0\n")
+    (m,) = matrix_objects(data, "PROXIMITIES a c d e /VIEW=VARIABLE /MEASURE=K1.")
+    s = values_of(m)
+    off = ~np.eye(len(s), dtype=bool)
+    assert np.isnan(s[0, 3]) and np.isnan(s[3, 0]) and np.nanmin(s[off]) > 0
+    d = np.nanmax(s[off]) - s
+    d[off & np.isnan(d)] = np.nanmax(d[off])
+    np.fill_diagonal(d, 0.0)
+    assert_same_tree(m["clustering"], linkage(squareform(d, checks=False), "average"))
