@@ -81,7 +81,6 @@ for output in "${memory_limits[@]}"; do
   (ulimit -v 1000000 && exec "${guard[@]}" "$program" huge.prox $output) >/dev/null 2>err.txt
   status=$?
   expect_run "enormous command $output" 1 'Insufficient memory to read the commands of huge.prox'
-  # shellcheck disable=SC2086
   # (The labels fit in a gigabyte; a third of one is too little.)
   # shellcheck disable=SC2086
   (ulimit -v 300000 && exec "${guard[@]}" "$program" -e 'LOAD "labels.csv".' $output) >/dev/null 2>err.txt
