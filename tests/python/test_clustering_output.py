@@ -80,7 +80,6 @@ def test_each_split_group_has_its_own_tree():
         assert_same_tree(m["clustering"], linkage(squareform(d, checks=False), "average"))
 
 
-
 def test_missing_similarities_are_clustered_as_the_most_unlike_pair(tmp_path):
     # Columns a and e are the same, so Kulczynski 1 divides by zero for them:
     # the pair is missing, and so is the whole diagonal. No similarity is 0,
